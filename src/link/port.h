@@ -1,0 +1,42 @@
+#pragma once
+// The one seam for serial I/O. The exchange engine uses the non-blocking
+// read (whatever has arrived since the last read); the firmware loader, in its
+// worker thread, waits on the port with waitForReadyRead.
+
+#include <QByteArray>
+#include <QString>
+
+class QThread;
+
+class Port {
+public:
+    virtual ~Port() = default;
+
+    // Opens the device at 19200 baud, 8 data bits, no parity, 1 stop bit,
+    // exclusively. On failure returns false and, where the system said why,
+    // puts the reason into *error.
+    virtual bool open(const QString& path, QString* error = nullptr) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Whatever has arrived and not been read yet, at most maxBytes; never waits.
+    virtual QByteArray read(int maxBytes = 255) = 0;
+
+    // Waits until at least one unread byte is there or msecs have passed.
+    // Returns true when unread bytes are there.
+    virtual bool waitForReadyRead(int msecs) = 0;
+
+    // Writes the bytes in pieces of at most 255; returns the total written
+    // (less than the size on failure).
+    virtual qint64 write(const QByteArray& bytes) = 0;
+
+    // Pushes out what is still to be sent. Never discards received bytes.
+    virtual void flush() = 0;
+
+    // True once the device has gone away while open (adapter unplugged).
+    virtual bool hasVanished() const = 0;
+
+    // Hands the port's internals to another thread (the firmware worker) and
+    // back. Must be called from the thread that currently owns the port.
+    virtual void moveToThread(QThread* thread) { (void)thread; }
+};
