@@ -19,9 +19,9 @@ public:
     };
 
     QList<Call> calls;
-    QQueue<bool> yesNoAnswers;                    // empty queue answers Yes
-    QQueue<std::optional<QString>> inputAnswers;  // empty queue answers cancel
-    QQueue<QString> fileAnswers;                  // empty queue answers cancel
+    QQueue<bool> yesNoAnswers;                   // empty queue answers Yes
+    QQueue<std::optional<QString>> inputAnswers; // empty queue answers cancel
+    QQueue<QString> fileAnswers;                 // empty queue answers cancel
 
     void message(const QString& text, const QString& title, Icon icon) override;
     bool askYesNo(const QString& text, const QString& title) override;

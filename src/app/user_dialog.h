@@ -12,7 +12,8 @@ public:
     virtual ~UserDialog() = default;
 
     // A message box with an OK button.
-    virtual void message(const QString& text, const QString& title = {}, Icon icon = Icon::None) = 0;
+    virtual void message(const QString& text, const QString& title = {},
+                         Icon icon = Icon::None) = 0;
 
     // A Yes/No question; true only for Yes.
     virtual bool askYesNo(const QString& text, const QString& title = {}) = 0;

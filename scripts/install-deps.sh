@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the configurator needs to build, run and test,
+# when they are missing. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
+          qt6-multimedia-dev libgl-dev xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/tones.h"
+
+#include <QBuffer>
+#include <memory>
+
+class QAudioSink;
+
+// Sine tones through the default audio output; silent where there is none.
+class QtTones : public Tones {
+public:
+    QtTones();
+    ~QtTones() override;
+    void beep(int hertz, int milliseconds) override;
+
+private:
+    std::unique_ptr<QAudioSink> sink_;
+    QBuffer buffer_;
+};
