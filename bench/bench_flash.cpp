@@ -1,0 +1,148 @@
+// Flashes a full LV300 image (8 data-EEPROM blocks with "Сброс калибровок"
+// ticked, program blocks from 0x9000 to 0xFFFF) through the firmware runner
+// into the simulated STM8 bootloader on a virtual port that keeps 19200 baud
+// time, and prints how close the run comes to what the line allows and how
+// long the window's event loop was ever kept waiting meanwhile.
+//
+// Goals: wall time / line-rate floor <= 1.10; longest event-loop stall <= 16 ms.
+
+#include "firmware/firmware_runner.h"
+#include "sim/sim_bus.h"
+#include "sim/stm8_bootloader.h"
+#include "sim/virtual_port.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+using namespace firmware;
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    // The image: header, blocks 0x4000.., the program from 0x9000 to 0xFFFF.
+    const int programBlock = 160;
+    const int blocks = programBlock + (0x10000 - 0x9000) / 128;
+    QByteArray image(64, '\0');
+    for (int i = 0; i < blocks; ++i) {
+        QByteArray block(128, '\0');
+        for (int k = 0; k < 128; ++k)
+            block[k] = char((i * 31 + k * 17 + 3) & 0xFF);
+        if (i == programBlock)
+            block[0] = '\x23';
+        image += block;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("full.cri"));
+    QFile file(path);
+    if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(image) != image.size()) {
+        std::fprintf(stderr, "cannot write the image\n");
+        return 2;
+    }
+    file.close();
+
+    auto bus = std::make_shared<SimBus>();
+    auto loader = std::make_shared<Stm8Bootloader>();
+    bus->addDevice(loader);
+    VirtualPort port(bus, VirtualPort::Timing::Realistic);
+    port.open(QStringLiteral("COM1"));
+
+    // What the window shows during the run.
+    QPlainTextEdit txtRec1;
+    QProgressBar bar;
+    FirmwareRunner runner;
+    QObject::connect(&runner, &FirmwareRunner::logText, &txtRec1,
+                     [&](const QString& text, bool caretToEnd) {
+                         txtRec1.setPlainText(text);
+                         if (caretToEnd)
+                             txtRec1.moveCursor(QTextCursor::End);
+                     });
+    QObject::connect(&runner, &FirmwareRunner::progress, &bar, [&](int done, int total) {
+        bar.setMaximum(total);
+        bar.setValue(done);
+    });
+    QObject::connect(&runner, &FirmwareRunner::messageRequested, &runner, [&](const QString& text) {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        runner.acknowledgeMessage();
+    });
+
+    // The stall probe: a 5 ms timer on the main thread; its lateness is how
+    // long the event loop could not run.
+    const int periodMs = 5;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 lastTickNs = -1;
+    qint64 worstStallNs = 0;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    probe.setInterval(periodMs);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastTickNs >= 0)
+            worstStallNs = std::max(worstStallNs, now - lastTickNs - periodMs * 1000000LL);
+        lastTickNs = now;
+    });
+
+    Outcome outcome = Outcome::Cancelled;
+    qint64 wallNs = 0;
+    QObject::connect(&runner, &FirmwareRunner::finished, &app, [&](Outcome o) {
+        wallNs = clock.nsecsElapsed() - wallNs;
+        outcome = o;
+        probe.stop();
+        app.quit();
+    });
+    QTimer::singleShot(0, [&] {
+        probe.start();
+        lastTickNs = clock.nsecsElapsed();
+        wallNs = clock.nsecsElapsed();
+        SessionParams params;
+        params.type = SensorType::LV300;
+        params.resetCalibrations = true;
+        const qint64 before = clock.nsecsElapsed();
+        if (!runner.start(&port, path, params)) {
+            std::fprintf(stderr, "the runner refused to start\n");
+            app.exit(2);
+        }
+        worstStallNs = std::max(worstStallNs, clock.nsecsElapsed() - before);
+    });
+    if (app.exec() != 0)
+        return 2;
+
+    const Stm8Bootloader::Stats s = loader->stats();
+    const qint64 wireBytes = s.hostBytes + s.replyBytes;
+    const double floorS = double(wireBytes) * 10.0 / 19200.0 + double(s.modelledUs) / 1e6;
+    const double wallS = double(wallNs) / 1e9;
+    const double ratio = wallS / floorS;
+    const double stallMs = double(worstStallNs) / 1e6;
+
+    bool memoryOk = loader->memory(0x9000, 0x7000) == image.mid(64 + programBlock * 128);
+    for (int i = 0; i < 8; ++i)
+        memoryOk =
+            memoryOk && loader->memory(0x4000 + 128 * i, 128) == image.mid(64 + 128 * i, 128);
+
+    std::printf("blocks written        : %d of %d\n", runner.lastResult().blocksWritten,
+                runner.lastResult().blocksToWrite);
+    std::printf("wire bytes            : %lld (host %lld, bootloader %lld)\n",
+                static_cast<long long>(wireBytes), static_cast<long long>(s.hostBytes),
+                static_cast<long long>(s.replyBytes));
+    std::printf("modelled busy time    : %.3f s (programming, erase, turnaround)\n",
+                double(s.modelledUs) / 1e6);
+    std::printf("wall time             : %.3f s\n", wallS);
+    std::printf("line-rate floor       : %.3f s\n", floorS);
+    std::printf("ratio                 : %.4f (goal <= 1.10: %s)\n", ratio,
+                ratio <= 1.10 ? "met" : "MISSED");
+    std::printf("longest loop stall    : %.2f ms (goal <= 16 ms: %s)\n", stallMs,
+                stallMs <= 16.0 ? "met" : "MISSED");
+    std::printf("outcome               : %s, memory %s\n",
+                outcome == Outcome::Done ? "done" : "NOT done",
+                memoryOk ? "equals the image" : "DIFFERS from the image");
+    return outcome == Outcome::Done && memoryOk ? 0 : 1;
+}

@@ -1,0 +1,107 @@
+#pragma once
+// The firmware update as one sequential routine: it talks to the STM8 ROM
+// bootloader of the sensor over the port, byte by byte, and reports through a
+// sink. It blocks while it waits for the bootloader, so it runs in a worker
+// thread (FirmwareRunner) or, in tests, straight on a fake port.
+
+#include "firmware/cri_image.h"
+#include "link/port.h"
+
+#include <QByteArray>
+#include <QString>
+#include <atomic>
+
+namespace firmware {
+
+// The two sensor types of the "Тип датчика" frame.
+enum class SensorType { LV300, LV200 };
+
+struct SensorLayout {
+    int programBlock;       // index of the first program block in the image (N)
+    quint32 programAddress; // where that block goes (A = 0x4000 + 128 * N)
+    int eepromBlocks;       // data-EEPROM blocks at the start of the image (E)
+};
+SensorLayout layoutOf(SensorType type);
+
+struct SessionParams {
+    SensorType type = SensorType::LV300;
+    bool resetCalibrations = false; // "Сброс калибровок": also write the data EEPROM
+    // The exchange engine's count of consecutive failed writes when the run starts.
+    int writeFailures = 0;
+};
+
+enum class Outcome {
+    Done,       // the run went through to "-----Готово------" (messages may have been shown)
+    Cancelled,  // the user stopped it; the port is open and usable
+    PortFailed, // writes kept failing: the port must be closed (engine not restarted)
+};
+
+struct SessionResult {
+    Outcome outcome = Outcome::Done;
+    int writeFailures = 0; // consecutive failed writes at the end, for the engine
+    int blocksWritten = 0;
+    int blocksToWrite = 0;
+    QString log; // the final text of the loader's log
+};
+
+class SessionSink {
+public:
+    virtual ~SessionSink() = default;
+    // The whole log text after each change; caretToEnd after block lines and
+    // at the end, so that the last line is visible.
+    virtual void logText(const QString& text, bool caretToEnd) = 0;
+    // Blocks written of blocks to write.
+    virtual void progress(int done, int total) = 0;
+    // Shows a message box and returns once it is closed (or the run is cancelled).
+    virtual void message(const QString& text) = 0;
+};
+
+class BootloaderSession {
+public:
+    static constexpr quint8 SyncByte = 0x7F;
+    static constexpr quint8 Ack = 0x79;
+    static constexpr quint8 Nack = 0x1F;
+    static constexpr quint8 NoAnswer = 255;
+    static constexpr quint8 ProgramMark = 0x23; // '#', first byte of the first program block
+    static constexpr int ReadsPerExchange = 5;
+    static constexpr int ReadTimeoutMs = 256; // a read with nothing arriving gives up after this
+    static constexpr int ReadGapMs = 20;      // a burst ends after this much silence
+    static constexpr int MaxReadBytes = 255;
+
+    BootloaderSession(Port& port, SessionSink& sink, const std::atomic<bool>& cancel);
+
+    SessionResult run(const CriImage& image, const SessionParams& params);
+
+    // The number of blocks a run writes for this image and these parameters.
+    static int blocksToWrite(const CriImage& image, const SessionParams& params);
+
+    // One exchange: writes the bytes and reads the bootloader's answer: Ack,
+    // 0 after a Nack (with its message) or a failed write, NoAnswer after five
+    // reads without either.
+    quint8 wrstr(const QByteArray& bytes);
+
+    // The frames of the Write Memory command.
+    static QByteArray addressFrame(quint32 address);
+    static QByteArray dataFrame(const QByteArray& bytes);
+
+private:
+    bool stopped() const { return cancelled_ || portFailed_; }
+    bool send(const QByteArray& bytes);
+    QByteArray readOnce();
+    bool waitSlice(int msecs, int& waited);
+    void setLog(const QString& text, bool caretToEnd);
+    SessionResult finish(Outcome outcome);
+    void drain();
+
+    Port& port_;
+    SessionSink& sink_;
+    const std::atomic<bool>& cancel_;
+    bool cancelled_ = false;
+    bool portFailed_ = false;
+    int writeFailures_ = 0;
+    int done_ = 0;
+    int total_ = 0;
+    QString log_;
+};
+
+} // namespace firmware

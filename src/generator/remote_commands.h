@@ -1,0 +1,86 @@
+#pragma once
+// The nine operations of the "Дист. упр." tab: each turns the tab's inputs
+// into a gateway command line for a sensor on a remote gateway's line. They
+// never touch the port or the pending request; on a refusal the caller keeps
+// the previous text of gen_txt.
+
+#include "sensor/operations.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class UserDialog;
+
+namespace generator {
+
+// Indices of VibGenCmd.
+enum class Item {
+    EnterPassword = 0, // Gen_in_PWDd
+    Status = 1,        // gen_sost
+    SerialVersion = 2, // gen_ser_ver
+    ShiftFull = 3,     // gen_up
+    ShiftEmpty = 4,    // gen_down
+    DirectFull = 5,    // gen_up_urDirect
+    DirectEmpty = 6,   // gen_down_urDirect
+    Mode = 7,          // gen_mode
+    SetPassword = 8,   // gen_ust_pwd
+};
+inline constexpr int ItemCount = 9;
+
+// The items of VibGenCmd, in order.
+QStringList itemNames();
+
+// What selecting an item shows. chislo_sdv, lchislo and Frame5 are hidden
+// first, then these are applied.
+struct ItemView {
+    bool valueShown = false;              // chislo_sdv and lchislo
+    QString valueCaption;                 // caption of lchislo when shown
+    bool frame5Shown = false;             // Frame5
+    std::optional<bool> sliderGroupShown; // Slider1d, Label25, sglad; nullopt: unchanged
+};
+ItemView viewOfItem(int index, bool chVer);
+
+// The mode inputs of Frame5. A flag box hidden because ch_ver is clear keeps
+// its tick and still counts.
+struct ModeInputs {
+    sensor::ModeOption option = sensor::ModeOption::R485;
+    bool iinvd = false;
+    bool usrednd = false;
+    bool D_4096d = false;
+    bool tartab1d = false;
+    bool per_sentsd = false;
+    bool Termokompensd = false;
+    QString sglad = QStringLiteral("0"); // caption of sglad: the smoothing value
+};
+
+// Everything an operation reads from the tab.
+struct Inputs {
+    QString address = QStringLiteral("1"); // dist_net_num
+    QString value = QStringLiteral("0");   // chislo_sdv
+    bool chVer = false;                    // ch_ver
+    ModeInputs mode;
+};
+
+struct Generated {
+    QString line;      // the new text of gen_txt
+    QByteArray frame;  // the request inside the line
+    bool echo = false; // show the frame in the message window (out_win)
+};
+
+std::optional<Generated> Gen_in_PWDd(const Inputs& in, UserDialog& dlg);
+std::optional<Generated> gen_sost(const Inputs& in);
+std::optional<Generated> gen_ser_ver(const Inputs& in);
+std::optional<Generated> gen_up(const Inputs& in, UserDialog& dlg);
+std::optional<Generated> gen_down(const Inputs& in, UserDialog& dlg);
+std::optional<Generated> gen_up_urDirect(const Inputs& in, UserDialog& dlg);
+std::optional<Generated> gen_down_urDirect(const Inputs& in, UserDialog& dlg);
+std::optional<Generated> gen_mode(const Inputs& in);
+std::optional<Generated> gen_ust_pwd(const Inputs& in, UserDialog& dlg);
+
+// gen_zapr: runs the operation of the selected index; nothing for an index
+// outside 0..8 (no selection is -1).
+std::optional<Generated> generate(int index, const Inputs& in, UserDialog& dlg);
+
+} // namespace generator

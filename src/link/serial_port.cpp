@@ -1,0 +1,151 @@
+#include "link/serial_port.h"
+
+#include <QSerialPort>
+#include <QThread>
+
+namespace {
+// How long one piece may take to leave: 255 bytes need about 133 ms at
+// 19200 baud; leave room for a slow adapter.
+constexpr int PieceWriteTimeoutMs = 500;
+} // namespace
+
+namespace serial {
+
+QList<QByteArray> writePieces(const QByteArray& bytes, int maxPiece) {
+    QList<QByteArray> pieces;
+    if (maxPiece <= 0)
+        return pieces;
+    for (qsizetype at = 0; at < bytes.size(); at += maxPiece)
+        pieces.append(bytes.mid(at, maxPiece));
+    return pieces;
+}
+
+} // namespace serial
+
+namespace {
+// The device is gone: unplugged (ResourceError), or a tty that reports
+// readable and then yields end of file, which is how Linux shows a hung-up
+// line (QSerialPort calls that a ReadError).
+bool meansGone(QSerialPort::SerialPortError e) {
+    return e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
+}
+} // namespace
+
+SerialPort::SerialPort() : m_port(std::make_unique<QSerialPort>()) {
+    QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
+                     [this](QSerialPort::SerialPortError e) {
+                         if (m_port->isOpen() && meansGone(e))
+                             m_vanished = true;
+                     });
+}
+
+SerialPort::~SerialPort() {
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+bool SerialPort::open(const QString& path, QString* error) {
+    if (m_port->isOpen())
+        m_port->close();
+    m_vanished = false;
+    m_port->clearError();
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no device path");
+        return false;
+    }
+    m_port->setPortName(path);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(path, m_port->errorString());
+        m_port->clearError();
+        return false;
+    }
+    const bool configured =
+        m_port->setBaudRate(QSerialPort::Baud19200) && m_port->setDataBits(QSerialPort::Data8) &&
+        m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop) &&
+        m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!configured) {
+        if (error)
+            *error = QStringLiteral("%1: unable to set 19200,n,8,1: %2")
+                         .arg(path, m_port->errorString());
+        m_port->close();
+        m_port->clearError();
+        return false;
+    }
+    return true;
+}
+
+void SerialPort::close() {
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+    m_vanished = false;
+}
+
+bool SerialPort::isOpen() const {
+    return m_port->isOpen();
+}
+
+void SerialPort::noteError() {
+    if (m_port->isOpen() && meansGone(m_port->error()))
+        m_vanished = true;
+}
+
+QByteArray SerialPort::read(int maxBytes) {
+    if (!m_port->isOpen() || maxBytes <= 0 || m_vanished)
+        return {};
+    // Take what the system holds without waiting, then hand out what is
+    // buffered.
+    if (m_port->bytesAvailable() < maxBytes)
+        m_port->waitForReadyRead(0);
+    noteError();
+    return m_port->read(maxBytes);
+}
+
+bool SerialPort::waitForReadyRead(int msecs) {
+    if (!m_port->isOpen() || m_vanished)
+        return false;
+    if (m_port->bytesAvailable() > 0)
+        return true;
+    const bool ready = m_port->waitForReadyRead(msecs);
+    noteError();
+    return ready || m_port->bytesAvailable() > 0;
+}
+
+qint64 SerialPort::write(const QByteArray& bytes) {
+    if (!m_port->isOpen() || m_vanished)
+        return 0;
+    qint64 total = 0;
+    for (const QByteArray& piece : serial::writePieces(bytes)) {
+        const qint64 taken = m_port->write(piece);
+        if (taken <= 0) {
+            noteError();
+            break;
+        }
+        total += taken;
+        // Hand this piece to the system before the next one.
+        if (!m_port->flush() && m_port->bytesToWrite() > 0)
+            m_port->waitForBytesWritten(PieceWriteTimeoutMs);
+        noteError();
+        if (taken < piece.size() || m_vanished)
+            break;
+    }
+    return total;
+}
+
+void SerialPort::flush() {
+    if (!m_port->isOpen())
+        return;
+    if (!m_port->flush() && m_port->bytesToWrite() > 0)
+        m_port->waitForBytesWritten(PieceWriteTimeoutMs);
+    noteError();
+}
+
+bool SerialPort::hasVanished() const {
+    return m_vanished || (m_port->isOpen() && meansGone(m_port->error()));
+}
+
+void SerialPort::moveToThread(QThread* thread) {
+    m_port->moveToThread(thread);
+}

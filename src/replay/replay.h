@@ -1,0 +1,92 @@
+#pragma once
+// Replay of recorded sensor answers. A log line holds an answer record when
+// it contains "485="; after the first "485=" three characters are skipped
+// and the answer text, hexadecimal, starts at the fourth, which with the
+// fifth must read "3E" (capital "E"): e.g. "...S485=23:3E05F0...".
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class UserDialog;
+
+namespace replay {
+
+// What the replay says to the user.
+namespace txt {
+inline const QString OpenTitle = QStringLiteral("Открыть");
+inline const QString OpenFilter = QStringLiteral("tbl Files (*.log)");
+inline const QString NoSuchFile = QStringLiteral("Нет такого файла");
+inline const QString NextRecord = QStringLiteral("след. запись");
+inline const QString NoMoreRecords = QStringLiteral("больше записей нет");
+inline const QString NotHex = QStringLiteral("В строке имеются символы не принадлежащие HEX");
+} // namespace txt
+
+// Hexadecimal text to bytes, two digits a byte, high digit first; "0"-"9",
+// "A"-"F", "a"-"f". A final unpaired digit is dropped. nullopt on any other
+// character.
+std::optional<QByteArray> hexToBytes(const QString& text);
+
+// The same, telling the user about a non-hexadecimal character; the result
+// is then empty.
+QByteArray conv_str(const QString& text, UserDialog& dlg);
+
+// The answer text of a log line, or nullopt when the line holds no record.
+std::optional<QString> answerTextOfLine(const QString& line);
+
+// Files above this size are not replayed.
+inline constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+
+// Reads a whole log file at once, checks it, and then hands out its records
+// one by one:
+//
+//     replay::ReplayReader reader;
+//     if (!reader.open(path)) { dlg.message(reader.errorText()); return; }
+//     while (const auto rec = reader.next(dlg)) {
+//         ... hand rec->answer to the engine, show txt::NextRecord ...
+//     }
+//     dlg.message(replay::txt::NoMoreRecords);
+//
+// Lines end at CR LF, LF or a lone CR; the last line counts without a line
+// end; the first line is never examined. The file is read as Windows-1251.
+class ReplayReader {
+public:
+    enum class Error {
+        None,
+        CannotOpen, // missing or unreadable
+        Empty,      // not even a first line
+        TooLarge,   // above MaxFileSize
+        Binary,     // holds NUL bytes: not a text log
+    };
+
+    struct Record {
+        int lineNumber = 0; // 1-based line of the file
+        QString answerText; // hexadecimal text of the answer
+        QByteArray answer;  // its bytes; empty after a non-hexadecimal character
+        bool notHex = false;
+    };
+
+    // Reads and checks the file; false with error() set when it cannot be
+    // replayed. Nothing is handed out of a file that failed.
+    bool open(const QString& path);
+
+    Error error() const { return m_error; }
+    // The message for a failed open: every failure reads "Нет такого файла".
+    QString errorText() const;
+
+    // The next record; shows the non-hexadecimal message through dlg for a bad
+    // answer text (the record is still returned, with an empty answer).
+    // nullopt when no records are left.
+    std::optional<Record> next(UserDialog& dlg);
+
+    // Number of lines of the file, the first included.
+    int lineCount() const { return static_cast<int>(m_lines.size()); }
+
+private:
+    Error m_error = Error::None;
+    QStringList m_lines;
+    int m_nextLine = 1; // the first line is skipped
+};
+
+} // namespace replay

@@ -1,0 +1,23 @@
+#pragma once
+// The demonstration line: a few sensors on one simulated bus, as the
+// configurator's demo mode and the pseudo-terminal simulator serve it.
+
+#include "sim/sim_bus.h"
+#include "sim/sim_sensor.h"
+
+#include <QList>
+#include <memory>
+
+struct DemoLine {
+    std::shared_ptr<SimBus> bus;
+    QList<std::shared_ptr<SimSensor>> sensors; // in the order of the addresses given
+};
+
+// The sensor the demo puts at an address: address 1 is a newer sensor
+// (firmware 1.7.6, serial 3000417), address 5 an older one (firmware 1.6.3,
+// serial 2704155); other addresses alternate between the two kinds with
+// serials and tank levels of their own. Deterministic.
+SimSensorConfig demoSensorConfig(quint8 address);
+
+// A bus with one demo sensor per address (duplicates are dropped).
+DemoLine makeDemoLine(const QList<quint8>& addresses = {1, 5});

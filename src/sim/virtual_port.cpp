@@ -1,0 +1,216 @@
+#include "sim/virtual_port.h"
+
+#include <QByteArray>
+
+VirtualPort::VirtualPort(std::shared_ptr<SimBus> bus, Timing timing)
+    : m_bus(bus ? std::move(bus) : std::make_shared<SimBus>()), m_timing(timing) {}
+
+VirtualPort::~VirtualPort() = default;
+
+bool VirtualPort::open(const QString& path, QString* error) {
+    std::lock_guard lock(m_mutex);
+    if (m_open) {
+        if (error)
+            *error = QStringLiteral("%1: the port is already open").arg(path);
+        return false;
+    }
+    if (m_unplugged) {
+        if (error)
+            *error = QStringLiteral("%1: no such device (adapter unplugged)").arg(path);
+        return false;
+    }
+    m_open = true;
+    m_handleDead = false;
+    m_path = path;
+    m_incoming.clear();
+    m_txFreeAt = Clock::time_point{};
+    m_rxFreeAt = Clock::time_point{};
+    m_changed.notify_all();
+    return true;
+}
+
+void VirtualPort::close() {
+    std::lock_guard lock(m_mutex);
+    m_open = false;
+    m_handleDead = false;
+    m_incoming.clear();
+    m_changed.notify_all();
+}
+
+bool VirtualPort::isOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_open;
+}
+
+int VirtualPort::availableLocked(Clock::time_point now) const {
+    if (m_timing == Timing::Instant)
+        return int(m_incoming.size());
+    int n = 0;
+    for (const Incoming& in : m_incoming) {
+        if (in.at > now)
+            break;
+        ++n;
+    }
+    return n;
+}
+
+QByteArray VirtualPort::read(int maxBytes) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open || deadLocked() || maxBytes <= 0)
+        return {};
+    const int n = qMin(maxBytes, availableLocked(Clock::now()));
+    QByteArray out;
+    out.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        out.append(m_incoming.front().byte);
+        m_incoming.pop_front();
+    }
+    return out;
+}
+
+bool VirtualPort::waitForReadyRead(int msecs) {
+    std::unique_lock lock(m_mutex);
+    const bool noTimeout = msecs < 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(qMax(0, msecs));
+    for (;;) {
+        if (!m_open || deadLocked())
+            return false;
+        const auto now = Clock::now();
+        if (availableLocked(now) > 0)
+            return true;
+        if (!noTimeout && now >= deadline)
+            return false;
+        // Sleep until the next byte is due, something changes, or time is up.
+        auto wakeAt = noTimeout ? Clock::time_point::max() : deadline;
+        if (!m_incoming.empty() && m_incoming.front().at < wakeAt)
+            wakeAt = m_incoming.front().at;
+        if (wakeAt == Clock::time_point::max())
+            m_changed.wait(lock);
+        else
+            m_changed.wait_until(lock, wakeAt);
+    }
+}
+
+qint64 VirtualPort::write(const QByteArray& bytes) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open || deadLocked())
+        return 0;
+    const QByteArray taken = m_shortWrites ? bytes.left(bytes.size() / 2) : bytes;
+    if (taken.isEmpty())
+        return 0;
+    m_writes.append(taken);
+
+    // A real port would pass the bytes on in pieces of at most 255, back to
+    // back; the devices hear one unbroken stretch either way.
+    const QList<LineBurst> bursts = m_bus->transmit(taken);
+
+    auto lineStart = Clock::time_point{};
+    if (m_timing == Timing::Realistic) {
+        lineStart = qMax(Clock::now(), m_txFreeAt);
+        m_txFreeAt = lineStart + std::chrono::nanoseconds(SimBus::wireTimeNs(taken.size()));
+    }
+    scheduleLocked(lineStart, int(taken.size()), bursts);
+    return taken.size();
+}
+
+void VirtualPort::scheduleLocked(Clock::time_point lineStart, int hostBytes,
+                                 const QList<LineBurst>& bursts) {
+    if (bursts.isEmpty())
+        return;
+    if (m_timing == Timing::Instant) {
+        for (const LineBurst& b : bursts)
+            for (char c : b.bytes)
+                m_incoming.push_back({Clock::time_point{}, c});
+        m_changed.notify_all();
+        return;
+    }
+    const QList<qint64> offsets = arrivalOffsetsNs(hostBytes, bursts);
+    const QByteArray bytes = SimBus::concatenated(bursts);
+    // A reply cannot start while an earlier one is still arriving.
+    const auto firstStart =
+        lineStart + std::chrono::nanoseconds(offsets.front() - SimBus::wireTimeNs(1));
+    const auto shift = firstStart < m_rxFreeAt ? m_rxFreeAt - firstStart : Clock::duration::zero();
+    for (int i = 0; i < bytes.size(); ++i) {
+        const auto at = lineStart + shift + std::chrono::nanoseconds(offsets.at(i));
+        m_incoming.push_back({at, bytes.at(i)});
+    }
+    m_rxFreeAt = m_incoming.back().at;
+    // Injected bytes may land between replies: keep the queue in time order.
+    std::stable_sort(m_incoming.begin(), m_incoming.end(),
+                     [](const Incoming& a, const Incoming& b) { return a.at < b.at; });
+    m_changed.notify_all();
+}
+
+void VirtualPort::flush() {
+    // Nothing waits in a transmit buffer: the line model sends at once.
+}
+
+bool VirtualPort::hasVanished() const {
+    std::lock_guard lock(m_mutex);
+    return deadLocked();
+}
+
+void VirtualPort::setVanished(bool vanished) {
+    std::lock_guard lock(m_mutex);
+    m_unplugged = vanished;
+    if (vanished && m_open) {
+        m_handleDead = true;
+        m_incoming.clear();
+    }
+    m_changed.notify_all();
+}
+
+void VirtualPort::setShortWrites(bool shortWrites) {
+    std::lock_guard lock(m_mutex);
+    m_shortWrites = shortWrites;
+}
+
+void VirtualPort::injectFromLine(const QByteArray& bytes, int delayUs) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open || deadLocked() || bytes.isEmpty())
+        return;
+    const auto start = m_timing == Timing::Realistic ? Clock::now() : Clock::time_point{};
+    scheduleLocked(start, 0, {{qMax(0, delayUs) * 1000LL, bytes}});
+}
+
+QList<QByteArray> VirtualPort::writes() const {
+    std::lock_guard lock(m_mutex);
+    return m_writes;
+}
+
+void VirtualPort::clearWrites() {
+    std::lock_guard lock(m_mutex);
+    m_writes.clear();
+}
+
+int VirtualPort::bytesAvailable() const {
+    std::lock_guard lock(m_mutex);
+    if (!m_open || deadLocked())
+        return 0;
+    return availableLocked(Clock::now());
+}
+
+int VirtualPort::bytesInFlight() const {
+    std::lock_guard lock(m_mutex);
+    if (!m_open || deadLocked())
+        return 0;
+    return int(m_incoming.size()) - availableLocked(Clock::now());
+}
+
+QString VirtualPort::path() const {
+    std::lock_guard lock(m_mutex);
+    return m_path;
+}
+
+QList<qint64> VirtualPort::arrivalOffsetsNs(int hostBytes, const QList<LineBurst>& bursts) {
+    QList<qint64> at;
+    const qint64 hostEnd = SimBus::wireTimeNs(hostBytes);
+    qint64 rxFree = 0;
+    for (const LineBurst& b : bursts) {
+        const qint64 start = qMax(hostEnd + b.startNs, rxFree);
+        for (int i = 0; i < b.bytes.size(); ++i)
+            at.append(start + SimBus::wireTimeNs(i + 1));
+        rxFree = start + SimBus::wireTimeNs(b.bytes.size());
+    }
+    return at;
+}

@@ -1,0 +1,95 @@
+#pragma once
+// A Port on the simulated line. The host's writes go to every device of the
+// SimBus; the devices' replies come back as received bytes.
+//
+// Two time models:
+//  - Instant: a reply is readable as soon as the write that caused it has
+//    returned. For tests that drive the exchange tick by tick.
+//  - Realistic: 19200 baud on the wire. The host's bytes take about 0.521 ms
+//    each to leave, a device answers after its reply delay, and the reply
+//    becomes readable byte by byte as it arrives. waitForReadyRead sleeps on a
+//    condition variable until the next byte is due or the time-out passes.
+//
+// All methods are thread-safe; the port can be used from a worker thread.
+
+#include "link/port.h"
+#include "sim/sim_bus.h"
+
+#include <QList>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+
+class VirtualPort : public Port {
+public:
+    enum class Timing { Instant, Realistic };
+
+    explicit VirtualPort(std::shared_ptr<SimBus> bus, Timing timing = Timing::Instant);
+    ~VirtualPort() override;
+
+    // Any path opens (it is remembered) unless the adapter is unplugged
+    // (setVanished) or the port is already open.
+    bool open(const QString& path, QString* error = nullptr) override;
+    void close() override;
+    bool isOpen() const override;
+    QByteArray read(int maxBytes = 255) override;
+    bool waitForReadyRead(int msecs) override;
+    qint64 write(const QByteArray& bytes) override;
+    void flush() override;
+    bool hasVanished() const override;
+
+    // --- Faults ---
+    // The adapter is pulled out (true) or plugged back in (false). While it
+    // is out, open fails; an open port reads nothing, writes nothing and
+    // reports hasVanished() until it is closed, even if the adapter comes back.
+    void setVanished(bool vanished);
+    // Every write takes only the first half of its bytes (a 1-byte write
+    // takes none); only those reach the line.
+    void setShortWrites(bool shortWrites);
+
+    // --- For tests and the demo ---
+    // Bytes another station puts on the line, arriving delayUs from now.
+    void injectFromLine(const QByteArray& bytes, int delayUs = 0);
+    // Every write as the line got it (short writes cut), oldest first.
+    QList<QByteArray> writes() const;
+    void clearWrites();
+    // Bytes readable now, and bytes on their way that have not arrived yet.
+    int bytesAvailable() const;
+    int bytesInFlight() const;
+    QString path() const;
+    Timing timing() const { return m_timing; }
+    std::shared_ptr<SimBus> bus() const { return m_bus; }
+
+    // Arrival time of every reply byte, counted from the moment the host's
+    // first byte starts on the wire, for a host write of hostBytes bytes
+    // followed by the given bursts. Pure: the realistic model's schedule.
+    static QList<qint64> arrivalOffsetsNs(int hostBytes, const QList<LineBurst>& bursts);
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Incoming {
+        Clock::time_point at;
+        char byte;
+    };
+
+    void scheduleLocked(Clock::time_point lineStart, int hostBytes, const QList<LineBurst>& bursts);
+    int availableLocked(Clock::time_point now) const;
+    bool deadLocked() const { return m_handleDead || (m_open && m_unplugged); }
+
+    std::shared_ptr<SimBus> m_bus;
+    const Timing m_timing;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Incoming> m_incoming;
+    Clock::time_point m_txFreeAt{};
+    Clock::time_point m_rxFreeAt{};
+    QList<QByteArray> m_writes;
+    QString m_path;
+    bool m_open = false;
+    bool m_unplugged = false;
+    bool m_handleDead = false;
+    bool m_shortWrites = false;
+};

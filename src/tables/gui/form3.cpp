@@ -1,0 +1,22 @@
+#include "tables/gui/form3.h"
+
+// A window of its own even when it is given an owner.
+Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
+    ui.setupUi(this);
+    readings_ = {ui.Text4_0,  ui.Text4_1,  ui.Text4_2,  ui.Text4_3,  ui.Text4_4,
+                 ui.Text4_5,  ui.Text4_6,  ui.Text4_7,  ui.Text4_8,  ui.Text4_9,
+                 ui.Text4_10, ui.Text4_11, ui.Text4_12, ui.Text4_13, ui.Text4_14,
+                 ui.Text4_15, ui.Text4_16, ui.Text4_17, ui.Text4_18, ui.Text4_19};
+    litres_ = {ui.Text3_0,  ui.Text3_1,  ui.Text3_2,  ui.Text3_3,  ui.Text3_4,
+               ui.Text3_5,  ui.Text3_6,  ui.Text3_7,  ui.Text3_8,  ui.Text3_9,
+               ui.Text3_10, ui.Text3_11, ui.Text3_12, ui.Text3_13, ui.Text3_14,
+               ui.Text3_15, ui.Text3_16, ui.Text3_17, ui.Text3_18, ui.Text3_19};
+}
+
+QLineEdit* Form3::Text4(int point) const {
+    return point >= 0 && point < 20 ? readings_[static_cast<size_t>(point)] : nullptr;
+}
+
+QLineEdit* Form3::Text3(int point) const {
+    return point >= 0 && point < 20 ? litres_[static_cast<size_t>(point)] : nullptr;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The calibration-table window: 20 points of sensor reading and litres, point
+// 19 in the top row, point 0 in the bottom row.
+
+#include <QWidget>
+#include <array>
+
+#include "ui_form3.h"
+
+class Form3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form3(QWidget* parent = nullptr);
+
+    Ui::Form3 ui;
+
+    // The two columns as arrays indexed by point number 0..19: Text4 the sensor
+    // readings, Text3 the litres. Null for a point outside 0..19.
+    QLineEdit* Text4(int point) const;
+    QLineEdit* Text3(int point) const;
+
+private:
+    std::array<QLineEdit*, 20> readings_{};
+    std::array<QLineEdit*, 20> litres_{};
+};

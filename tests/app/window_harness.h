@@ -1,0 +1,98 @@
+#pragma once
+// A main window on the simulator with scripted dialogue, recorded tones and a
+// fixed clock, driven tick by tick.
+
+#include "app/clock.h"
+#include "app/gui/frm_serial.h"
+#include "app/scripted_dialog.h"
+#include "app/tones.h"
+#include "app/work_log.h"
+#include "sim/demo_line.h"
+#include "sim/virtual_port.h"
+#include "ui_frmserial.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+class RecordingTones : public Tones {
+public:
+    QList<QPair<int, int>> beeps;
+    void beep(int hertz, int ms) override { beeps.append({hertz, ms}); }
+    int shortCount() const { return int(beeps.count({1000, 100})); }
+    int longCount() const { return int(beeps.count({400, 800})); }
+};
+
+class FixedClock : public Clock {
+public:
+    QDateTime t{QDate(2026, 12, 8), QTime(10, 0, 0)};
+    QDateTime now() const override { return t; }
+};
+
+inline const QString SimItem = QStringLiteral("Симулятор");
+
+struct WindowHarness {
+    ScriptedDialog dialog;
+    RecordingTones tones;
+    FixedClock clock;
+    QTemporaryDir dir;
+    DemoLine line;
+    VirtualPort* port = nullptr; // the port of the last open, owned by the window
+    std::unique_ptr<frmSerial> w;
+    QStringList ports{SimItem};
+
+    explicit WindowHarness(const QList<quint8>& addresses = {1, 5}) {
+        line = makeDemoLine(addresses);
+        for (auto& s : line.sensors)
+            s->holdLevel(true);
+        frmSerial::Services sv;
+        sv.dialog = &dialog;
+        sv.tones = &tones;
+        sv.clock = &clock;
+        sv.logDirs = {dir.path()};
+        sv.programDir = dir.path();
+        sv.listPorts = [this] { return ports; };
+        sv.makePort = [this](const QString& item, QString* path) -> std::unique_ptr<Port> {
+            if (item != SimItem)
+                return nullptr;
+            *path = item;
+            auto p = std::make_unique<VirtualPort>(line.bus, VirtualPort::Timing::Instant);
+            port = p.get();
+            return p;
+        };
+        w = std::make_unique<frmSerial>(sv);
+        w->Load();
+    }
+
+    Ui::frmSerial* ui() const { return w->ui; }
+
+    // Shows the main window (second Timer1 tick) and picks the simulator.
+    void open() {
+        w->Timer1_Timer();
+        w->Timer1_Timer();
+        w->ui->CmbPort->setCurrentText(SimItem);
+        w->BTNOpenCom_Click();
+    }
+
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            w->TMRComm_Timer();
+    }
+
+    // Polls the line and selects the first sensor found; its identity is read.
+    void findSensors() {
+        w->Opros_Click();
+        ticks(3); // poll out; list in + identity out; identity in + data poll out
+    }
+
+    QByteArray logBytes() const {
+        QFile f(w->workLog().path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QString logText() const; // decoded from Windows-1251
+};
+
+#include "app/text_1251.h"
+inline QString WindowHarness::logText() const {
+    return text1251::decode(logBytes());
+}

@@ -1,0 +1,542 @@
+#include "direct_port.h"
+#include "firmware/bootloader_session.h"
+#include "sim/stm8_bootloader.h"
+
+#include <QTest>
+#include <memory>
+
+using namespace firmware;
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> list) {
+    QByteArray b;
+    for (int v : list)
+        b.append(char(v));
+    return b;
+}
+
+char xorOf(const QByteArray& b) {
+    char x = 0;
+    for (char c : b)
+        x ^= c;
+    return x;
+}
+
+QByteArray withXor(const QByteArray& b) {
+    return b + QByteArray(1, xorOf(b));
+}
+
+constexpr quint8 Option[4] = {0x5A, 0x00, 0xFF, 0x3C};
+
+// An image of `blocks` blocks whose block `programBlock` carries `mark` first.
+QByteArray makeImage(int blocks, int programBlock, char mark = 0x23) {
+    QByteArray image(64, '\0');
+    for (int k = 0; k < 64; ++k)
+        image[k] = char(0xC0 + k % 16);
+    for (int k = 0; k < 4; ++k)
+        image[19 + k] = char(Option[k]);
+    for (int i = 0; i < blocks; ++i) {
+        QByteArray block(128, '\0');
+        for (int k = 0; k < 128; ++k)
+            block[k] = char(i * 13 + k * 7 + 1);
+        if (i == programBlock)
+            block[0] = mark;
+        image += block;
+    }
+    return image;
+}
+
+QByteArray blockOf(const QByteArray& image, int i) {
+    return image.mid(64 + 128 * i, 128);
+}
+
+QByteArray addressBytes(quint32 a) {
+    return withXor(bytes({int(a >> 24), int(a >> 16) & 0xFF, int(a >> 8) & 0xFF, int(a & 0xFF)}));
+}
+
+// The exchange in the order the loader follows: sync, erase, calibration
+// erase when ticked, the four option bytes, the written blocks, go.
+QList<QByteArray> expectedWire(const QByteArray& image, int firstProgramBlock,
+                               quint32 programAddress, int eepromBlocks, bool ticked) {
+    QList<QByteArray> w;
+    w << bytes({0x7F}) << bytes({0x43, 0xBC}) << bytes({0xFF, 0x00});
+    if (ticked)
+        w << bytes({0x43, 0xBC}) << bytes({0xEE, 0x11});
+    w << bytes({0x31, 0xCE}) << bytes({0x00, 0x00, 0x48, 0x03, 0x4B})
+      << bytes({0x00, Option[0], Option[0]});
+    w << bytes({0x31, 0xCE}) << bytes({0x00, 0x00, 0x48, 0x05, 0x4D})
+      << bytes({0x00, Option[1], Option[1]});
+    w << bytes({0x31, 0xCE}) << bytes({0x00, 0x00, 0x48, 0x07, 0x4F})
+      << bytes({0x00, Option[2], Option[2]});
+    w << bytes({0x31, 0xCE}) << bytes({0x00, 0x00, 0x48, 0x09, 0x41})
+      << bytes({0x00, Option[3], Option[3]});
+    const int blocks = (image.size() - 64) / 128;
+    auto block = [&](int i, quint32 address) {
+        w << bytes({0x31, 0xCE}) << addressBytes(address)
+          << withXor(QByteArray(1, '\x7F') + blockOf(image, i));
+    };
+    if (ticked)
+        for (int i = 0; i < eepromBlocks; ++i)
+            block(i, 0x4000 + 128 * i);
+    for (int i = firstProgramBlock; i < blocks; ++i)
+        block(i, programAddress + 128 * (i - firstProgramBlock));
+    w << bytes({0x21, 0xDE});
+    return w;
+}
+
+struct RecordingSink : SessionSink {
+    QStringList logs;
+    QList<bool> carets;
+    QList<QPair<int, int>> progressSeen;
+    QStringList messages;
+    std::function<void(int)> onProgress;
+
+    void logText(const QString& text, bool caretToEnd) override {
+        logs << text;
+        carets << caretToEnd;
+    }
+    void progress(int done, int total) override {
+        progressSeen << qMakePair(done, total);
+        if (onProgress)
+            onProgress(done);
+    }
+    void message(const QString& text) override { messages << text; }
+};
+
+// A bootloader stand-in that acknowledges every write except the listed ones
+// (counted from 0), which it answers 0x1F.
+struct AckAllBut : SimDevice {
+    QSet<int> nackAt;
+    int count = 0;
+    QList<SimReply> onHostBytes(const QByteArray&) override {
+        return {SimReply{QByteArray(1, nackAt.contains(count++) ? '\x1F' : '\x79'), 0}};
+    }
+};
+
+struct Rig {
+    std::shared_ptr<Stm8Bootloader> loader = std::make_shared<Stm8Bootloader>();
+    DirectPort port{loader};
+    RecordingSink sink;
+    std::atomic<bool> cancel{false};
+    BootloaderSession session{port, sink, cancel};
+
+    Rig() {
+        // What the sensor held before: an old program and its calibrations.
+        loader->setMemory(0x4000, QByteArray(0xC000, '\x5A'));
+    }
+    SessionResult run(const QByteArray& image, SensorType type, bool ticked) {
+        SessionParams p;
+        p.type = type;
+        p.resetCalibrations = ticked;
+        return session.run(*CriImage::fromBytes(image), p);
+    }
+};
+
+const QString Start = QStringLiteral("Прошиваем !  ");
+const QString AfterOptions = QStringLiteral("Прошиваем !  \r\nOk! \r\n");
+const QString Done = QStringLiteral("-----Готово------");
+const QString Aborted = QStringLiteral("-----Прервано------");
+
+QString blockLines(int from, int to) {
+    QString s;
+    for (int n = from; n <= to; ++n)
+        s += QStringLiteral("Block %1\r\n").arg(n);
+    return s;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(SensorType)
+Q_DECLARE_METATYPE(Outcome)
+
+class TstBootloaderSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    void frames_data() {
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::newRow("address 0x9000")
+            << BootloaderSession::addressFrame(0x9000) << bytes({0x00, 0x00, 0x90, 0x00, 0x90});
+        QTest::newRow("address 0x8A00")
+            << BootloaderSession::addressFrame(0x8A00) << bytes({0x00, 0x00, 0x8A, 0x00, 0x8A});
+        QTest::newRow("address 0x4380")
+            << BootloaderSession::addressFrame(0x4380) << bytes({0x00, 0x00, 0x43, 0x80, 0xC3});
+        QTest::newRow("address 0x4809")
+            << BootloaderSession::addressFrame(0x4809) << bytes({0x00, 0x00, 0x48, 0x09, 0x41});
+        QTest::newRow("block of 0xFF") << BootloaderSession::dataFrame(QByteArray(128, '\xFF'))
+                                       << bytes({0x7F}) + QByteArray(128, '\xFF') + bytes({0x7F});
+        QTest::newRow("one option byte")
+            << BootloaderSession::dataFrame(bytes({0xA5})) << bytes({0x00, 0xA5, 0xA5});
+    }
+    void frames() {
+        QFETCH(QByteArray, frame);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(frame.toHex(' '), expected.toHex(' '));
+    }
+
+    void fullRun_data() {
+        QTest::addColumn<SensorType>("type");
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<int>("firstProgramBlock");
+        QTest::addColumn<quint32>("programAddress");
+        QTest::addColumn<int>("eepromBlocks");
+        QTest::newRow("LV300, calibrations reset")
+            << SensorType::LV300 << true << 160 << 0x9000u << 8;
+        QTest::newRow("LV200, calibrations kept")
+            << SensorType::LV200 << false << 148 << 0x8A00u << 1;
+        QTest::newRow("LV300, calibrations kept")
+            << SensorType::LV300 << false << 160 << 0x9000u << 8;
+        QTest::newRow("LV200, calibrations reset")
+            << SensorType::LV200 << true << 148 << 0x8A00u << 1;
+    }
+    void fullRun() {
+        QFETCH(SensorType, type);
+        QFETCH(bool, ticked);
+        QFETCH(int, firstProgramBlock);
+        QFETCH(quint32, programAddress);
+        QFETCH(int, eepromBlocks);
+        const int programBlocks = 5;
+        const QByteArray image = makeImage(firstProgramBlock + programBlocks, firstProgramBlock);
+        Rig rig;
+        const SessionResult result = rig.run(image, type, ticked);
+
+        QCOMPARE(result.outcome, Outcome::Done);
+        QVERIFY(rig.sink.messages.isEmpty());
+        const QList<QByteArray> expected =
+            expectedWire(image, firstProgramBlock, programAddress, eepromBlocks, ticked);
+        QCOMPARE(rig.port.writes.size(), expected.size());
+        for (int k = 0; k < expected.size(); ++k)
+            QCOMPARE(rig.port.writes[k].toHex(' '), expected[k].toHex(' '));
+
+        // The sensor's memory holds the image.
+        for (int i = 0; i < programBlocks; ++i)
+            QCOMPARE(rig.loader->memory(programAddress + 128 * i, 128),
+                     blockOf(image, firstProgramBlock + i));
+        QCOMPARE(rig.loader->memory(programAddress + 128 * programBlocks, 128),
+                 QByteArray(128, '\0'));
+        for (int i = 0; i < eepromBlocks; ++i)
+            QCOMPARE(rig.loader->memory(0x4000 + 128 * i, 128),
+                     ticked ? blockOf(image, i) : QByteArray(128, '\x5A'));
+        QCOMPARE(rig.loader->memory(0x4000 + 128 * eepromBlocks, 128),
+                 QByteArray(128, ticked ? '\0' : '\x5A'));
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(rig.loader->memory(0x4803 + 2 * k, 1), QByteArray(1, char(Option[k])));
+        QCOMPARE(rig.loader->stats().goCommands, 1);
+
+        const int total = programBlocks + (ticked ? eepromBlocks : 0);
+        QCOMPARE(result.blocksToWrite, total);
+        QCOMPARE(result.blocksWritten, total);
+        QCOMPARE(rig.sink.progressSeen.front(), qMakePair(0, total));
+        QCOMPARE(rig.sink.progressSeen.back(), qMakePair(total, total));
+        QCOMPARE(rig.sink.progressSeen.size(), total + 1);
+        const QString eepromLines =
+            ticked ? blockLines(-firstProgramBlock - 1, -firstProgramBlock - 2 + eepromBlocks)
+                   : QString();
+        QCOMPARE(result.log, AfterOptions + eepromLines + blockLines(-1, programBlocks - 2) + Done);
+    }
+
+    void logTextAsShown() {
+        Rig rig;
+        rig.run(makeImage(162, 160), SensorType::LV300, true);
+        const QStringList expected = {
+            QStringLiteral("Прошиваем !  "),
+            QStringLiteral("Прошиваем !  \r\nOk! \r\n"),
+            QStringLiteral("Прошиваем !  \r\nOk! \r\nBlock -161\r\n"),
+        };
+        QCOMPARE(rig.sink.logs.mid(0, 3), expected);
+        QCOMPARE(rig.sink.logs.size(), 2 + 10 + 1);
+        QCOMPARE(rig.sink.logs[10], QStringLiteral("Прошиваем !  \r\nOk! \r\nBlock -161\r\nBlock "
+                                                   "-160\r\nBlock -159\r\nBlock -158\r\nBlock "
+                                                   "-157\r\nBlock -156\r\nBlock -155\r\nBlock "
+                                                   "-154\r\nBlock -1\r\n"));
+        QCOMPARE(rig.sink.logs.back(), rig.sink.logs[11] + QStringLiteral("-----Готово------"));
+        // The caret goes to the end after block lines and at the end only.
+        QCOMPARE(rig.sink.carets.mid(0, 2), QList<bool>({false, false}));
+        QVERIFY(!rig.sink.carets.mid(2).contains(false));
+    }
+
+    void damagedFirstProgramBlock_data() {
+        QTest::addColumn<SensorType>("type");
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<int>("firstProgramBlock");
+        QTest::addColumn<QString>("lines");
+        QTest::newRow("LV300, ticked")
+            << SensorType::LV300 << true << 160 << blockLines(-161, -154);
+        QTest::newRow("LV200, unticked") << SensorType::LV200 << false << 148 << QString();
+    }
+    void damagedFirstProgramBlock() {
+        QFETCH(SensorType, type);
+        QFETCH(bool, ticked);
+        QFETCH(int, firstProgramBlock);
+        QFETCH(QString, lines);
+        Rig rig;
+        const QByteArray image = makeImage(firstProgramBlock + 3, firstProgramBlock, '\x24');
+        const SessionResult result = rig.run(image, type, ticked);
+        QCOMPARE(result.outcome, Outcome::Done);
+        QCOMPARE(rig.sink.messages, QStringList{QStringLiteral(" Файл поврежден ")});
+        QCOMPARE(result.log, AfterOptions + lines + Done);
+        // Nothing of the program was sent: after the last data-EEPROM block comes go.
+        const int fixed = ticked ? 5 + 12 : 3 + 12;
+        const int eepromWrites = ticked ? 3 * 8 : 0;
+        QCOMPARE(rig.port.writes.size(), fixed + eepromWrites + 1);
+        QCOMPARE(rig.port.writes.back(), bytes({0x21, 0xDE}));
+        QCOMPARE(rig.loader->stats().writes, 4 + (ticked ? 8 : 0));
+    }
+
+    void imageTooShortToReachProgram_data() {
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<int>("blocks");
+        QTest::addColumn<QString>("lines");
+        QTest::newRow("ticked, 10 blocks") << true << 10 << blockLines(-161, -154);
+        QTest::newRow("ticked, 3 blocks") << true << 3 << blockLines(-161, -159);
+        QTest::newRow("unticked, 159 blocks") << false << 159 << QString();
+        QTest::newRow("header only") << false << 0 << QString();
+    }
+    void imageTooShortToReachProgram() {
+        QFETCH(bool, ticked);
+        QFETCH(int, blocks);
+        QFETCH(QString, lines);
+        Rig rig;
+        const SessionResult result = rig.run(makeImage(blocks, -1), SensorType::LV300, ticked);
+        QCOMPARE(result.outcome, Outcome::Done);
+        QVERIFY(rig.sink.messages.isEmpty());
+        QCOMPARE(result.log, AfterOptions + lines + Done);
+        QCOMPARE(rig.port.writes.back(), bytes({0x21, 0xDE}));
+        for (const auto& w : rig.loader->writes())
+            QVERIFY(w.address < 0x8000);
+    }
+
+    void finalShortBlockIsPaddedWithFF() {
+        Rig rig;
+        QByteArray image = makeImage(161, 160);
+        image += QByteArray(10, '\x23');
+        rig.run(image, SensorType::LV300, false);
+        QCOMPARE(rig.loader->memory(0x9080, 128), QByteArray(10, '\x23') + QByteArray(118, '\xFF'));
+        QVERIFY(rig.sink.messages.isEmpty());
+    }
+
+    // A read waits up to 256 ms; an exchange gives up after five such reads.
+    void answerWithinFiveReads_data() {
+        QTest::addColumn<int>("afterMs");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("at once") << 0 << 0x79;
+        QTest::newRow("in the fifth read") << 1200 << 0x79;
+        QTest::newRow("after five reads") << 1300 << 255;
+    }
+    void answerWithinFiveReads() {
+        struct Mute : SimDevice {
+            QList<SimReply> onHostBytes(const QByteArray&) override { return {}; }
+        };
+        DirectPort port(std::make_shared<Mute>());
+        RecordingSink sink;
+        std::atomic<bool> cancel{false};
+        BootloaderSession session(port, sink, cancel);
+        QFETCH(int, afterMs);
+        QFETCH(int, answer);
+        port.inject(bytes({0x79}), qint64(afterMs) * 1000);
+        QCOMPARE(int(session.wrstr(bytes({0x43, 0xBC}))), answer);
+        if (answer == 255)
+            QCOMPARE(port.nowUs, qint64(5 * 256) * 1000);
+        QVERIFY(sink.messages.isEmpty());
+    }
+
+    // The exchange ends when the one-byte answer is in, not a 20 ms gap later.
+    void exchangeEndsWithTheAnswer() {
+        Rig rig;
+        rig.port.write(bytes({0x7F}));
+        const qint64 start = rig.port.nowUs = 10000;
+        QCOMPARE(rig.port.read(), bytes({0x79}));
+        QCOMPARE(int(rig.session.wrstr(bytes({0x31, 0xCE}))), 0x79);
+        const qint64 expected =
+            2 * DirectPort::ByteUs + Stm8Bootloader::Timing{}.turnaroundUs + DirectPort::ByteUs;
+        QCOMPARE(rig.port.nowUs - start, expected);
+    }
+
+    // The whole run waits for nothing but the line and the bootloader.
+    void runTakesLineTimeOnly() {
+        Rig rig;
+        rig.run(makeImage(170, 160), SensorType::LV300, true);
+        const auto s = rig.loader->stats();
+        QCOMPARE(rig.port.nowUs, (s.hostBytes + s.replyBytes) * DirectPort::ByteUs + s.modelledUs);
+    }
+
+    void silentBootloader() {
+        Rig rig;
+        rig.loader->muteAfterSync(true);
+        const SessionResult result = rig.run(makeImage(163, 160), SensorType::LV300, false);
+        QCOMPARE(result.outcome, Outcome::Done);
+        QCOMPARE(rig.sink.messages, QStringList({QStringLiteral(" 31 0,блок ошибка"),
+                                                 QStringLiteral("addr 0,блок ошибка"),
+                                                 QStringLiteral(" data 0,блок ошибка")}));
+        QCOMPARE(result.log, AfterOptions + Done);
+        QCOMPARE(rig.port.writes.size(), 1 + 2 + 12 + 3 + 1);
+        QCOMPARE(rig.port.writes.back(), bytes({0x21, 0xDE}));
+        // sync, then 18 exchanges of five reads of 256 ms each
+        QCOMPARE(rig.port.nowUs, DirectPort::ByteUs * 2 + 50 + 18 * 5 * 256 * 1000);
+    }
+
+    void dataRefused_data() {
+        QTest::addColumn<bool>("ticked");
+        QTest::addColumn<int>("nackBlock"); // counted among the written blocks
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("lines");
+        QTest::newRow("first program block")
+            << false << 0 << QStringLiteral(" data 0,блок ошибка") << QString();
+        QTest::newRow("third program block")
+            << false << 2 << QStringLiteral(" data 2,блок ошибка") << blockLines(-1, 0);
+        QTest::newRow("third eeprom block")
+            << true << 2 << QStringLiteral(" data -158,блок ошибка") << blockLines(-161, -160);
+    }
+    void dataRefused() {
+        QFETCH(bool, ticked);
+        QFETCH(int, nackBlock);
+        QFETCH(QString, message);
+        QFETCH(QString, lines);
+        Rig rig;
+        rig.loader->nackBlock(nackBlock);
+        const SessionResult result = rig.run(makeImage(165, 160), SensorType::LV300, ticked);
+        QCOMPARE(result.outcome, Outcome::Done);
+        QCOMPARE(rig.sink.messages, QStringList({QStringLiteral("Ошибка 1F !!!!"), message}));
+        QCOMPARE(result.log, AfterOptions + lines + Done);
+        // The remaining blocks are abandoned: go follows the refused data.
+        QCOMPARE(rig.port.writes.size(), (ticked ? 5 : 3) + 12 + 3 * (nackBlock + 1) + 1);
+        QCOMPARE(rig.port.writes.back(), bytes({0x21, 0xDE}));
+    }
+
+    void lostAnswerOnData() {
+        Rig rig;
+        // answers after sync: 2 erase, 12 option bytes, then 31, address, data
+        rig.loader->dropAnswer(2 + 12 + 3);
+        const SessionResult result = rig.run(makeImage(163, 160), SensorType::LV300, false);
+        QCOMPARE(rig.sink.messages, QStringList{QStringLiteral(" data 0,блок ошибка")});
+        QCOMPARE(result.log, AfterOptions + Done);
+        // The bootloader did take the block.
+        QCOMPARE(rig.loader->memory(0x9000, 1), bytes({0x23}));
+    }
+
+    void commandOrAddressRefusedGoesOn_data() {
+        QTest::addColumn<int>("nackWrite");
+        QTest::addColumn<QString>("message");
+        // writes: sync, 2 erase, 12 option bytes, then 31 CE, address, data per block
+        QTest::newRow("write command") << 15 << QStringLiteral(" 31 0,блок ошибка");
+        QTest::newRow("address") << 16 << QStringLiteral("addr 0,блок ошибка");
+        QTest::newRow("second block's address") << 19 << QStringLiteral("addr 1,блок ошибка");
+    }
+    void commandOrAddressRefusedGoesOn() {
+        QFETCH(int, nackWrite);
+        QFETCH(QString, message);
+        auto device = std::make_shared<AckAllBut>();
+        device->nackAt = {nackWrite};
+        DirectPort port(device);
+        RecordingSink sink;
+        std::atomic<bool> cancel{false};
+        BootloaderSession session(port, sink, cancel);
+        const QByteArray image = makeImage(162, 160);
+        const SessionResult result = session.run(*CriImage::fromBytes(image), {});
+        QCOMPARE(sink.messages, QStringList({QStringLiteral("Ошибка 1F !!!!"), message}));
+        QCOMPARE(result.log, AfterOptions + blockLines(-1, 0) + Done);
+        QCOMPARE(port.writes, expectedWire(image, 160, 0x9000, 8, false));
+    }
+
+    void writeFailures_data() {
+        QTest::addColumn<int>("engineCount");
+        QTest::addColumn<QList<int>>("refused"); // write attempts, counted from 0
+        QTest::addColumn<bool>("vanished");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<int>("sent");       // writes that reached the line
+        QTest::addColumn<int>("countAfter"); // consecutive failures at the end
+        const QString err = QStringLiteral("Ошибка записи в порт");
+        QTest::newRow("sync write retried")
+            << 0 << QList<int>{0} << false << QStringList{err} << Outcome::Done << 19 << 0;
+        QTest::newRow("data write refused")
+            << 0 << QList<int>{17} << false
+            << QStringList{err, QStringLiteral(" data 0,блок ошибка")} << Outcome::Done << 18 << 0;
+        QTest::newRow("engine already failed three times")
+            << 3 << QList<int>{0} << false << QStringList{err} << Outcome::PortFailed << 0 << 3;
+        QTest::newRow("four in a row")
+            << 0 << QList<int>{0, 1, 2, 3, 4} << false << QStringList{err, err, err, err}
+            << Outcome::PortFailed << 0 << 3;
+        QTest::newRow("adapter pulled out") << 0 << QList<int>{5, 6, 7, 8} << true
+                                            << QStringList{err} << Outcome::PortFailed << 5 << 0;
+    }
+    void writeFailures() {
+        QFETCH(int, engineCount);
+        QFETCH(QList<int>, refused);
+        QFETCH(bool, vanished);
+        QFETCH(QStringList, messages);
+        QFETCH(Outcome, outcome);
+        QFETCH(int, sent);
+        QFETCH(int, countAfter);
+        Rig rig;
+        rig.port.refusedAttempts = QSet<int>(refused.begin(), refused.end());
+        if (vanished)
+            rig.port.onWrite = [&](int attempt, const QByteArray&) {
+                if (attempt == refused.front())
+                    rig.port.vanished = true;
+            };
+        SessionParams p;
+        p.writeFailures = engineCount;
+        const SessionResult result = rig.session.run(*CriImage::fromBytes(makeImage(161, 160)), p);
+        QCOMPARE(rig.sink.messages, messages);
+        QCOMPARE(result.outcome, outcome);
+        QCOMPARE(rig.port.writes.size(), sent);
+        QCOMPARE(result.writeFailures, countAfter);
+        if (outcome == Outcome::PortFailed)
+            QVERIFY(result.log.endsWith(QStringLiteral("\r\n-----Прервано------")));
+        else
+            QVERIFY(result.log.endsWith(Done));
+    }
+
+    void cancelDuringSync() {
+        Rig rig;
+        rig.loader->answerSyncFrom(1000);
+        rig.port.onWrite = [&](int attempt, const QByteArray&) {
+            if (attempt == 6)
+                rig.cancel = true;
+        };
+        const SessionResult result = rig.run(makeImage(165, 160), SensorType::LV300, true);
+        QCOMPARE(result.outcome, Outcome::Cancelled);
+        QCOMPARE(result.log, Start + QStringLiteral("\r\n") + Aborted);
+        QCOMPARE(rig.port.writes.size(), 7);
+        for (const QByteArray& w : rig.port.writes)
+            QCOMPARE(w, bytes({0x7F}));
+        QVERIFY(rig.sink.messages.isEmpty());
+    }
+
+    void cancelDuringBlocks() {
+        Rig rig;
+        rig.sink.onProgress = [&](int done) {
+            if (done == 2)
+                rig.cancel = true;
+        };
+        const SessionResult result = rig.run(makeImage(165, 160), SensorType::LV300, false);
+        QCOMPARE(result.outcome, Outcome::Cancelled);
+        QCOMPARE(result.blocksWritten, 2);
+        QCOMPARE(result.log, AfterOptions + blockLines(-1, 0) + Aborted);
+        // Nothing after the second block: no further block, no go.
+        QCOMPARE(rig.port.writes.size(), 3 + 12 + 2 * 3);
+        QCOMPARE(rig.loader->stats().goCommands, 0);
+        QVERIFY(rig.sink.messages.isEmpty());
+    }
+
+    // A cancel while the bootloader programs a block: its late answer is read
+    // away, so the exchange engine does not take it for a sensor's answer.
+    void cancelReadsAwayTheLateAnswer() {
+        Rig rig;
+        rig.port.onWrite = [&](int attempt, const QByteArray&) {
+            if (attempt == 17) // the first block's data
+                rig.cancel = true;
+        };
+        const SessionResult result = rig.run(makeImage(165, 160), SensorType::LV300, false);
+        QCOMPARE(result.outcome, Outcome::Cancelled);
+        QCOMPARE(rig.port.writes.size(), 18);
+        QCOMPARE(rig.port.pending(), 0);
+        QVERIFY(rig.port.read().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstBootloaderSession)
+#include "tst_bootloader_session.moc"

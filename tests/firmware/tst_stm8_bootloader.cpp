@@ -1,0 +1,251 @@
+#include "sim/stm8_bootloader.h"
+
+#include <QTest>
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> list) {
+    QByteArray b;
+    for (int v : list)
+        b.append(char(v));
+    return b;
+}
+
+// All reply bytes of a list of replies, in order.
+QByteArray joined(const QList<SimReply>& replies) {
+    QByteArray b;
+    for (const SimReply& r : replies)
+        b += r.bytes;
+    return b;
+}
+
+QByteArray addressFrame(quint32 a) {
+    QByteArray b =
+        bytes({int(a >> 24), int((a >> 16) & 0xFF), int((a >> 8) & 0xFF), int(a & 0xFF)});
+    b.append(char(b[0] ^ b[1] ^ b[2] ^ b[3]));
+    return b;
+}
+
+QByteArray dataFrame(const QByteArray& data) {
+    QByteArray b(1, char(data.size() - 1));
+    b += data;
+    char x = 0;
+    for (char c : b)
+        x ^= c;
+    b.append(x);
+    return b;
+}
+
+const QByteArray ack(1, '\x79');
+const QByteArray nack(1, '\x1F');
+
+} // namespace
+
+class TstStm8Bootloader : public QObject {
+    Q_OBJECT
+
+private slots:
+    void answersSyncAndIgnoresOtherBytesBefore() {
+        Stm8Bootloader b;
+        QVERIFY(b.onHostBytes(bytes({0x31, 0x00, 0xF0})).isEmpty());
+        QVERIFY(!b.isSynchronised());
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), ack);
+        QVERIFY(b.isSynchronised());
+    }
+
+    void silentUntilTheNthSyncByte() {
+        Stm8Bootloader b;
+        b.answerSyncFrom(3);
+        QVERIFY(b.onHostBytes(bytes({0x7F})).isEmpty());
+        QVERIFY(b.onHostBytes(bytes({0x7F})).isEmpty());
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), ack);
+    }
+
+    void commandComplements_data() {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("write") << bytes({0x31, 0xCE}) << ack;
+        QTest::newRow("write, bad complement") << bytes({0x31, 0xCF}) << nack;
+        QTest::newRow("erase") << bytes({0x43, 0xBC}) << ack;
+        QTest::newRow("erase, bad complement") << bytes({0x43, 0x43}) << nack;
+        QTest::newRow("go, bad complement") << bytes({0x21, 0xDF}) << nack;
+        QTest::newRow("unknown command") << bytes({0x55, 0xAA}) << nack;
+    }
+    void commandComplements() {
+        QFETCH(QByteArray, command);
+        QFETCH(QByteArray, answer);
+        Stm8Bootloader b;
+        b.onHostBytes(bytes({0x7F}));
+        QCOMPARE(joined(b.onHostBytes(command)), answer);
+    }
+
+    void writeMemoryChecks_data() {
+        QTest::addColumn<quint32>("address");
+        QTest::addColumn<bool>("badAddressCheck");
+        QTest::addColumn<bool>("badDataCheck");
+        QTest::addColumn<QByteArray>("addressAnswer");
+        QTest::addColumn<QByteArray>("dataAnswer");
+        QTest::newRow("flash") << 0x9000u << false << false << ack << ack;
+        QTest::newRow("eeprom") << 0x4000u << false << false << ack << ack;
+        QTest::newRow("last flash block") << 0xFF80u << false << false << ack << ack;
+        QTest::newRow("bad address check") << 0x9000u << true << false << nack << QByteArray();
+        QTest::newRow("bad data check") << 0x9000u << false << true << ack << nack;
+        QTest::newRow("unmapped 0x5000") << 0x5000u << false << false << nack << QByteArray();
+        QTest::newRow("below eeprom") << 0x3F80u << false << false << nack << QByteArray();
+        QTest::newRow("beyond 16 bits") << 0x10000u << false << false << nack << QByteArray();
+    }
+    void writeMemoryChecks() {
+        QFETCH(quint32, address);
+        QFETCH(bool, badAddressCheck);
+        QFETCH(bool, badDataCheck);
+        QFETCH(QByteArray, addressAnswer);
+        QFETCH(QByteArray, dataAnswer);
+        Stm8Bootloader b;
+        b.setMemory(0x4000, QByteArray(0xC000, '\x5A'));
+        b.onHostBytes(bytes({0x7F}));
+        QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+        QByteArray a = addressFrame(address);
+        if (badAddressCheck)
+            a[4] = char(a[4] ^ 0x01);
+        QCOMPARE(joined(b.onHostBytes(a)), addressAnswer);
+        if (addressAnswer != ack)
+            return;
+        QByteArray data(128, '\0');
+        for (int i = 0; i < 128; ++i)
+            data[i] = char(i * 3);
+        QByteArray d = dataFrame(data);
+        if (badDataCheck)
+            d[129] = char(d[129] ^ 0x80);
+        const QList<SimReply> replies = b.onHostBytes(d);
+        QCOMPARE(joined(replies), dataAnswer);
+        if (dataAnswer == ack) {
+            QCOMPARE(replies.front().delayUs, Stm8Bootloader::Timing{}.programUs);
+            QCOMPARE(b.memory(address, 128), data);
+        } else {
+            QCOMPARE(b.memory(address, 128), QByteArray(128, '\x5A'));
+        }
+        // Back at the command level either way.
+        QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+    }
+
+    void writeArrivingByteByByte() {
+        Stm8Bootloader b;
+        b.onHostBytes(bytes({0x7F}));
+        QByteArray all = bytes({0x31, 0xCE}) + addressFrame(0x4803) + bytes({0x00, 0x5C, 0x5C});
+        QByteArray answers;
+        for (char c : all)
+            answers += joined(b.onHostBytes(QByteArray(1, c)));
+        QCOMPARE(answers, ack + ack + ack);
+        QCOMPARE(b.memory(0x4803, 1), bytes({0x5C}));
+    }
+
+    void erase_data() {
+        QTest::addColumn<QByteArray>("code");
+        QTest::addColumn<bool>("flashErased");
+        QTest::addColumn<bool>("eepromErased");
+        QTest::newRow("program memory") << bytes({0xFF, 0x00}) << true << false;
+        QTest::newRow("data eeprom") << bytes({0xEE, 0x11}) << false << true;
+        QTest::newRow("bad complement") << bytes({0xFF, 0x01}) << false << false;
+        QTest::newRow("sector form not used") << bytes({0x00, 0xFF}) << false << false;
+    }
+    void erase() {
+        QFETCH(QByteArray, code);
+        QFETCH(bool, flashErased);
+        QFETCH(bool, eepromErased);
+        Stm8Bootloader b;
+        b.setMemory(0x4000, QByteArray(0x800, '\x66'));
+        b.setMemory(0x8000, QByteArray(0x8000, '\x77'));
+        b.onHostBytes(bytes({0x7F}));
+        QCOMPARE(joined(b.onHostBytes(bytes({0x43, 0xBC}))), ack);
+        const QList<SimReply> replies = b.onHostBytes(code);
+        const bool accepted = flashErased || eepromErased;
+        QCOMPARE(joined(replies), accepted ? ack : nack);
+        if (accepted)
+            QCOMPARE(replies.front().delayUs, Stm8Bootloader::Timing{}.eraseUs);
+        QCOMPARE(b.memory(0x8000, 0x8000), QByteArray(0x8000, flashErased ? '\0' : '\x77'));
+        QCOMPARE(b.memory(0x4000, 0x800), QByteArray(0x800, eepromErased ? '\0' : '\x66'));
+    }
+
+    void goLeavesBootloaderModeAndCallsBack() {
+        Stm8Bootloader b;
+        int calls = 0;
+        b.setOnGo([&] { ++calls; });
+        b.onHostBytes(bytes({0x7F}));
+        QCOMPARE(joined(b.onHostBytes(bytes({0x21, 0xDE}))), ack);
+        QCOMPARE(calls, 1);
+        QVERIFY(!b.isActive());
+        QVERIFY(b.onHostBytes(bytes({0x7F})).isEmpty());
+        // Powered up again with the loader running: memory kept, sync awaited.
+        b.powerUp();
+        QVERIFY(b.isActive());
+        QVERIFY(!b.isSynchronised());
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), ack);
+    }
+
+    void nackOnTheKthBlock() {
+        Stm8Bootloader b;
+        b.nackBlock(1);
+        b.onHostBytes(bytes({0x7F}));
+        QByteArray answers;
+        for (int k = 0; k < 3; ++k) {
+            answers += joined(b.onHostBytes(bytes({0x31, 0xCE})));
+            answers += joined(b.onHostBytes(addressFrame(0x9000 + 128 * k)));
+            answers += joined(b.onHostBytes(dataFrame(QByteArray(128, char(k + 1)))));
+        }
+        QCOMPARE(answers, ack + ack + ack + ack + ack + nack + ack + ack + ack);
+        QCOMPARE(b.memory(0x9080, 128), QByteArray(128, '\0'));
+        QCOMPARE(b.memory(0x9100, 128), QByteArray(128, '\x03'));
+    }
+
+    void droppedAnswerStillCarriesOutTheCommand() {
+        Stm8Bootloader b;
+        b.dropAnswer(3);
+        b.onHostBytes(bytes({0x7F}));
+        QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+        QCOMPARE(joined(b.onHostBytes(addressFrame(0x9000))), ack);
+        QVERIFY(b.onHostBytes(dataFrame(QByteArray(128, '\x42'))).isEmpty());
+        QCOMPARE(b.memory(0x9000, 128), QByteArray(128, '\x42'));
+        QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+    }
+
+    void muteAfterSync() {
+        Stm8Bootloader b;
+        b.muteAfterSync(true);
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), ack);
+        QVERIFY(b.onHostBytes(bytes({0x43, 0xBC})).isEmpty());
+        QVERIFY(b.onHostBytes(bytes({0xFF, 0x00})).isEmpty());
+        QCOMPARE(b.stats().erases, 1);
+    }
+
+    void offTheLineWhenPoweredDown() {
+        Stm8Bootloader b;
+        b.powerDown();
+        QVERIFY(b.onHostBytes(bytes({0x7F})).isEmpty());
+        QVERIFY(!b.isActive());
+    }
+
+    void statsCountWireBytesAndModelledTime() {
+        Stm8Bootloader b;
+        Stm8Bootloader::Timing t;
+        t.turnaroundUs = 10;
+        t.programUs = 1000;
+        t.eraseUs = 5000;
+        b.setTiming(t);
+        b.onHostBytes(bytes({0x7F}));
+        b.onHostBytes(bytes({0x43, 0xBC}));
+        b.onHostBytes(bytes({0xFF, 0x00}));
+        b.onHostBytes(bytes({0x31, 0xCE}));
+        b.onHostBytes(addressFrame(0x8000));
+        b.onHostBytes(dataFrame(QByteArray(128, '\x01')));
+        const auto s = b.stats();
+        QCOMPARE(s.hostBytes, 1 + 2 + 2 + 2 + 5 + 130);
+        QCOMPARE(s.replyBytes, 6);
+        QCOMPARE(s.modelledUs, 10 + 10 + 5000 + 10 + 10 + 1000);
+        QCOMPARE(s.writes, 1);
+        QCOMPARE(b.writes().size(), 1);
+        QCOMPARE(b.writes().front().address, 0x8000u);
+    }
+};
+
+QTEST_GUILESS_MAIN(TstStm8Bootloader)
+#include "tst_stm8_bootloader.moc"

@@ -1,0 +1,371 @@
+// The nine remote-command operations: checks in order, messages, and the
+// exact lines they produce.
+
+#include "app/scripted_dialog.h"
+#include "generator/remote_commands.h"
+
+#include <QtTest>
+
+using namespace generator;
+
+namespace {
+
+const QString PwdMessage = QStringLiteral("Введите числовой пароль в диапазоне 0....2 000 000 000");
+const QString ShiftMessage = QStringLiteral("Значения могут быть от -1000 до 1000");
+const QString LevelMessage =
+    QStringLiteral("Введите значение уровня в диапазоне 0....2 000 000 000");
+
+Inputs inputs(const QString& address, const QString& value, bool chVer = false) {
+    Inputs in;
+    in.address = address;
+    in.value = value;
+    in.chVer = chVer;
+    return in;
+}
+
+} // namespace
+
+class TestGeneratorOps : public QObject {
+    Q_OBJECT
+private slots:
+    void itemList();
+    void itemView_data();
+    void itemView();
+    void workedExamples_data();
+    void workedExamples();
+    void everyItem_data();
+    void everyItem();
+    void addressLimits_data();
+    void addressLimits();
+    void values_data();
+    void values();
+    void modeFlags_data();
+    void modeFlags();
+    void badSmoothingLabel();
+    void valueBoxCarriesOver();
+    void noSelection();
+};
+
+void TestGeneratorOps::itemList() {
+    const QStringList expected{
+        "Ввести пароль",
+        "Запрс состояния",
+        "Запрсить версию прошивки и серийный номер",
+        "Сдвинуть уровень полного",
+        "Сдвинуть уровень пустого",
+        "Установить уровень полного",
+        "Установить уровень пустого",
+        "Установить режим",
+        "Установить пароль",
+    };
+    QCOMPARE(itemNames(), expected);
+    QCOMPARE(itemNames().size(), ItemCount);
+}
+
+void TestGeneratorOps::itemView_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("chVer");
+    QTest::addColumn<bool>("valueShown");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("frame5");
+    QTest::addColumn<int>("slider"); // -1 unchanged, 0 hidden, 1 shown
+    QTest::newRow("0") << 0 << false << true << "Введите числовой пароль:" << false << -1;
+    QTest::newRow("1") << 1 << false << false << "" << false << -1;
+    QTest::newRow("2") << 2 << true << false << "" << false << -1;
+    QTest::newRow("3") << 3 << false << true << "Сдвиг полного в У.Е" << false << -1;
+    QTest::newRow("4") << 4 << false << true << "Сдвиг пустого в У.Е" << false << -1;
+    QTest::newRow("5") << 5 << false << true << "Установить в качестве полного" << false << -1;
+    QTest::newRow("6") << 6 << false << true << "Установить в качестве пустого" << false << -1;
+    QTest::newRow("7 without ch_ver") << 7 << false << false << "" << true << 0;
+    QTest::newRow("7 with ch_ver") << 7 << true << false << "" << true << 1;
+    QTest::newRow("8") << 8 << true << true << "Установить в качестве пароля доступа" << false
+                       << -1;
+    QTest::newRow("no selection") << -1 << false << false << "" << false << -1;
+}
+
+void TestGeneratorOps::itemView() {
+    QFETCH(int, index);
+    QFETCH(bool, chVer);
+    QFETCH(bool, valueShown);
+    QFETCH(QString, caption);
+    QFETCH(bool, frame5);
+    QFETCH(int, slider);
+    const ItemView v = viewOfItem(index, chVer);
+    QCOMPARE(v.valueShown, valueShown);
+    QCOMPARE(v.valueCaption, caption);
+    QCOMPARE(v.frame5Shown, frame5);
+    QCOMPARE(v.sliderGroupShown.has_value(), slider >= 0);
+    if (slider >= 0)
+        QCOMPARE(*v.sliderGroupShown, slider == 1);
+}
+
+void TestGeneratorOps::workedExamples_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("periodic485AndSmoothing");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("shift full -100") << 3 << "5"
+                                     << "-100" << false << "S485=6:10:1500:19200:3105F4FF9CE8";
+    QTest::newRow("shift empty 100") << 4 << "5"
+                                     << "100" << false << "S485=6:8:1500:19200:3105F90064CF";
+    QTest::newRow("empty level 12345")
+        << 6 << "1"
+        << "12345" << false << "S485=8:8:1500:19200:3101ED0000303927";
+    QTest::newRow("periodic RS-485 with smoothing")
+        << 7 << "1"
+        << "0" << true << "S485=5:5:1500:19200:3101F2183B";
+    QTest::newRow("status of address 10") << 1 << "10"
+                                          << "0" << false << "S485=4:23:1500:19200:310AF0E6";
+}
+
+void TestGeneratorOps::workedExamples() {
+    QFETCH(int, index);
+    QFETCH(QString, address);
+    QFETCH(QString, value);
+    QFETCH(bool, periodic485AndSmoothing);
+    QFETCH(QString, line);
+    Inputs in = inputs(address, value);
+    if (periodic485AndSmoothing) {
+        in.mode.option = sensor::ModeOption::R_p485;
+        in.mode.usrednd = true;
+    }
+    ScriptedDialog dlg;
+    const auto g = generate(index, in, dlg);
+    QVERIFY(g);
+    QCOMPARE(g->line, line);
+    QVERIFY(dlg.calls.isEmpty());
+}
+
+// Every item at address 1 and 199, value 5, with and without the code.
+void TestGeneratorOps::everyItem_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("chVer");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("echo");
+    const char* plain[] = {
+        "S485=8:4:1500:19200:3101F800000005B9", "S485=4:23:1500:19200:3101F0C5",
+        "S485=4:10:1500:19200:3101FC66",        "S485=6:10:1500:19200:3101F40005EA",
+        "S485=6:8:1500:19200:3101F90005FA",     "S485=8:10:1500:19200:3101EC00000005DA",
+        "S485=8:8:1500:19200:3101ED0000000517", "S485=5:5:1500:19200:3101F20064",
+        "S485=8:8:1500:19200:3101F700000005D6",
+    };
+    const char* withCode[] = {
+        "S485=11:4:1500:19200:3101F85AC39600000005D6",
+        "S485=4:24:1500:19200:3101F0C5",
+        "S485=4:10:1500:19200:3101FC66",
+        "S485=9:10:1500:19200:3101F45AC396000573",
+        "S485=9:8:1500:19200:3101F95AC396000539",
+        "S485=11:10:1500:19200:3101EC5AC3960000000597",
+        "S485=11:8:1500:19200:3101ED5AC39600000005D4",
+        "S485=9:6:1500:19200:3101F25AC396008F33",
+        "S485=11:8:1500:19200:3101F75AC396000000052C",
+    };
+    const char* at199[] = {
+        "S485=8:4:1500:19200:31C7F80000000594", "S485=4:23:1500:19200:31C7F0DB",
+        "S485=4:10:1500:19200:31C7FC78",        "S485=6:10:1500:19200:31C7F40005DA",
+        "S485=6:8:1500:19200:31C7F90005CA",     "S485=8:10:1500:19200:31C7EC00000005F7",
+        "S485=8:8:1500:19200:31C7ED000000053A", "S485=5:5:1500:19200:31C7F200E6",
+        "S485=8:8:1500:19200:31C7F700000005FB",
+    };
+    const bool echoes[] = {true, false, false, false, false, true, true, true, true};
+    for (int i = 0; i < ItemCount; ++i) {
+        QTest::addRow("item %d", i) << i << "1" << false << plain[i] << echoes[i];
+        QTest::addRow("item %d ch_ver", i) << i << "1" << true << withCode[i] << echoes[i];
+        QTest::addRow("item %d address 199", i) << i << "199" << false << at199[i] << echoes[i];
+    }
+}
+
+void TestGeneratorOps::everyItem() {
+    QFETCH(int, index);
+    QFETCH(QString, address);
+    QFETCH(bool, chVer);
+    QFETCH(QString, line);
+    QFETCH(bool, echo);
+    Inputs in = inputs(address, "5", chVer);
+    in.mode.sglad = "15";
+    in.mode.Termokompensd = true;
+    ScriptedDialog dlg;
+    const auto g = generate(index, in, dlg);
+    QVERIFY(g);
+    QCOMPARE(g->line, line);
+    QCOMPARE(g->echo, echo);
+    QCOMPARE(QString::fromLatin1(g->frame.toHex().toUpper()), line.section(':', 4));
+    QVERIFY(dlg.calls.isEmpty());
+}
+
+void TestGeneratorOps::addressLimits_data() {
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("produced");
+    QTest::addColumn<QStringList>("messages");
+    for (int i = 0; i < ItemCount; ++i) {
+        const bool limited = i == 1 || i == 3 || i == 4;
+        const bool password = i == 0 || i == 8;
+        QTest::addRow("200, item %d", i) << "200" << i << !limited << QStringList();
+        QTest::addRow("255, item %d", i) << "255" << i << !limited << QStringList();
+        for (const char* bad : {"256", "abc", "-1", ""}) {
+            QTest::addRow("'%s', item %d", bad, i)
+                << bad << i << false << (password ? QStringList{PwdMessage} : QStringList());
+        }
+    }
+}
+
+void TestGeneratorOps::addressLimits() {
+    QFETCH(QString, address);
+    QFETCH(int, index);
+    QFETCH(bool, produced);
+    QFETCH(QStringList, messages);
+    ScriptedDialog dlg;
+    const auto g = generate(index, inputs(address, "5"), dlg);
+    QCOMPARE(g.has_value(), produced);
+    QCOMPARE(dlg.messages(), messages);
+    if (g)
+        QCOMPARE(int(quint8(g->frame.at(1))), address.toInt());
+}
+
+void TestGeneratorOps::values_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("data"); // hex of the data bytes; "" when nothing is produced
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("shift 1000") << 3 << "1000"
+                                << "03E8" << QStringList();
+    QTest::newRow("shift -1000") << 4 << "-1000"
+                                 << "FC18" << QStringList();
+    QTest::newRow("shift -1") << 3 << "-1"
+                              << "FFFF" << QStringList();
+    QTest::newRow("shift 1001") << 3 << "1001"
+                                << "" << QStringList{ShiftMessage};
+    QTest::newRow("shift -1001") << 4 << "-1001"
+                                 << "" << QStringList{ShiftMessage};
+    QTest::newRow("shift abc: silent") << 3 << "abc"
+                                       << "" << QStringList();
+    QTest::newRow("shift 40000: silent") << 4 << "40000"
+                                         << "" << QStringList();
+    QTest::newRow("level 0") << 5 << "0"
+                             << "00000000" << QStringList();
+    QTest::newRow("level 2e9") << 6 << "2000000000"
+                               << "77359400" << QStringList();
+    QTest::newRow("level 2000000001") << 5 << "2000000001"
+                                      << "" << QStringList{LevelMessage};
+    QTest::newRow("level -1") << 6 << "-1"
+                              << "" << QStringList{LevelMessage};
+    QTest::newRow("level abc: silent") << 5 << "abc"
+                                       << "" << QStringList();
+    QTest::newRow("password 0") << 0 << "0"
+                                << "00000000" << QStringList();
+    QTest::newRow("password 2e9") << 8 << "2000000000"
+                                  << "77359400" << QStringList();
+    QTest::newRow("password 2000000001") << 0 << "2000000001"
+                                         << "" << QStringList{PwdMessage};
+    QTest::newRow("password -5") << 0 << "-5"
+                                 << "" << QStringList{PwdMessage};
+    QTest::newRow("password x") << 8 << "x"
+                                << "" << QStringList{PwdMessage};
+    QTest::newRow("password beyond 32 bits") << 8 << "3000000000"
+                                             << "" << QStringList{PwdMessage};
+    QTest::newRow("password 2.5 rounds to 2") << 0 << "2.5"
+                                              << "00000002" << QStringList();
+}
+
+void TestGeneratorOps::values() {
+    QFETCH(int, index);
+    QFETCH(QString, value);
+    QFETCH(QString, data);
+    QFETCH(QStringList, messages);
+    ScriptedDialog dlg;
+    const auto g = generate(index, inputs("1", value), dlg);
+    QCOMPARE(dlg.messages(), messages);
+    QCOMPARE(g.has_value(), !data.isEmpty());
+    if (g) {
+        // 31, address, command, data, CRC
+        QCOMPARE(QString::fromLatin1(g->frame.mid(3, g->frame.size() - 4).toHex().toUpper()), data);
+    }
+}
+
+void TestGeneratorOps::modeFlags_data() {
+    QTest::addColumn<int>("option");
+    QTest::addColumn<int>("flags"); // iinvd 1, usrednd 2, D_4096d 4, tartab1d 8, per_sentsd 16,
+                                    // Termokompensd 32
+    QTest::addColumn<bool>("chVer");
+    QTest::addColumn<QString>("sglad");
+    QTest::addColumn<QString>("data"); // after the code (if any), before the CRC
+    QTest::newRow("bare") << int(sensor::ModeOption::R485) << 0 << false << "7"
+                          << "00";
+    QTest::newRow("inverted, 4096") << int(sensor::ModeOption::R485) << (1 | 4) << false << "0"
+                                    << "81";
+    QTest::newRow("hidden litres tick still counts")
+        << int(sensor::ModeOption::R485) << 8 << false << "0"
+        << "40";
+    QTest::newRow("hidden percent tick still counts")
+        << int(sensor::ModeOption::R_p485) << 16 << false << "0"
+        << "30";
+    QTest::newRow("hidden compensation tick adds no byte")
+        << int(sensor::ModeOption::R485) << 32 << false << "9"
+        << "00";
+    QTest::newRow("ch_ver, smoothing 5, compensation off")
+        << int(sensor::ModeOption::R485) << 32 << true << "5"
+        << "0085";
+    QTest::newRow("ch_ver, smoothing 15") << int(sensor::ModeOption::R_p485) << 2 << true << "15"
+                                          << "180F";
+    QTest::newRow("hidden analogue option") << int(sensor::ModeOption::R_a) << 0 << false << "0"
+                                            << "02";
+}
+
+void TestGeneratorOps::modeFlags() {
+    QFETCH(int, option);
+    QFETCH(int, flags);
+    QFETCH(bool, chVer);
+    QFETCH(QString, sglad);
+    QFETCH(QString, data);
+    Inputs in = inputs("1", "0", chVer);
+    in.mode.option = sensor::ModeOption(option);
+    in.mode.iinvd = flags & 1;
+    in.mode.usrednd = flags & 2;
+    in.mode.D_4096d = flags & 4;
+    in.mode.tartab1d = flags & 8;
+    in.mode.per_sentsd = flags & 16;
+    in.mode.Termokompensd = flags & 32;
+    in.mode.sglad = sglad;
+    const auto g = gen_mode(in);
+    QVERIFY(g);
+    const int skip = chVer ? 6 : 3;
+    QCOMPARE(QString::fromLatin1(g->frame.mid(skip, g->frame.size() - skip - 1).toHex().toUpper()),
+             data);
+    QCOMPARE(g->line.section(':', 1, 1), chVer ? QStringLiteral("6") : QStringLiteral("5"));
+    QVERIFY(g->echo);
+}
+
+void TestGeneratorOps::badSmoothingLabel() {
+    Inputs in = inputs("1", "0", true);
+    for (const char* bad : {"", "16", "x", "-1"}) {
+        in.mode.sglad = bad;
+        QVERIFY2(!gen_mode(in), bad);
+    }
+    in.chVer = false; // the label is not read without ch_ver
+    in.mode.sglad = "x";
+    QVERIFY(gen_mode(in));
+}
+
+void TestGeneratorOps::valueBoxCarriesOver() {
+    // A password left in the box is used as a shift when it converts and is in range.
+    ScriptedDialog dlg;
+    const Inputs in = inputs("1", "500");
+    const auto pwd = generate(0, in, dlg);
+    const auto shift = generate(3, in, dlg);
+    QVERIFY(pwd && shift);
+    QCOMPARE(pwd->line, QStringLiteral("S485=8:4:1500:19200:3101F8000001F457"));
+    QCOMPARE(shift->line, QStringLiteral("S485=6:10:1500:19200:3101F401F404"));
+}
+
+void TestGeneratorOps::noSelection() {
+    ScriptedDialog dlg;
+    QVERIFY(!generate(-1, inputs("1", "5"), dlg));
+    QVERIFY(!generate(ItemCount, inputs("1", "5"), dlg));
+    QVERIFY(dlg.calls.isEmpty());
+}
+
+QTEST_APPLESS_MAIN(TestGeneratorOps)
+#include "tst_generator_ops.moc"
