@@ -7,10 +7,12 @@
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "sim/demo_line.h"
+#include "sim/stm8_bootloader.h"
 #include "sim/virtual_port.h"
 
 #include <QApplication>
 #include <QStandardPaths>
+#include <QTimer>
 
 namespace {
 const QString SimulatorItem = QStringLiteral("Симулятор");
@@ -51,6 +53,20 @@ int main(int argc, char** argv) {
             return nullptr;
         return std::make_unique<SerialPort>();
     };
+
+    // In the demo, starting a firmware run is answered the way a technician
+    // would: a moment later the first sensor is powered up with its loader.
+    if (demo) {
+        services.firmwareStarted = [&demoLine] {
+            QTimer::singleShot(1500, [&demoLine] {
+                auto sensor = demoLine.sensors.first();
+                auto loader = std::make_shared<Stm8Bootloader>();
+                loader->powerUp();
+                loader->setOnGo(sensor->leaveBootloaderCallback());
+                sensor->enterBootloader(loader);
+            });
+        };
+    }
 
     frmSerial window(services);
     QtUserDialog dialog(&window);

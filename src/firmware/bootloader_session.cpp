@@ -208,6 +208,12 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
     setLog(texts::Flashing, false);
     const SensorLayout layout = layoutOf(params.type);
 
+    // A sensor's last answer to the engine may still wait in the port. Read
+    // in front of the bootloader's acknowledge it would hide it, and a
+    // synchronised bootloader refuses every further sync byte.
+    while (!port_.read(MaxReadBytes).isEmpty()) {
+    }
+
     // The user powers the sensor up while this runs; its bootloader answers
     // the sync byte during its start-up window. Only a cancel ends the wait.
     for (;;) {

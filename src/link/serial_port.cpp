@@ -7,6 +7,13 @@ namespace {
 // How long one piece may take to leave: 255 bytes need about 133 ms at
 // 19200 baud; leave room for a slow adapter.
 constexpr int PieceWriteTimeoutMs = 500;
+
+// The device is gone: unplugged (ResourceError), or a tty that reports
+// readable and then yields end of file, which is how Linux shows a hung-up
+// line (QSerialPort calls that a ReadError).
+bool meansGone(QSerialPort::SerialPortError e) {
+    return e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
+}
 } // namespace
 
 namespace serial {
@@ -21,15 +28,6 @@ QList<QByteArray> writePieces(const QByteArray& bytes, int maxPiece) {
 }
 
 } // namespace serial
-
-namespace {
-// The device is gone: unplugged (ResourceError), or a tty that reports
-// readable and then yields end of file, which is how Linux shows a hung-up
-// line (QSerialPort calls that a ReadError).
-bool meansGone(QSerialPort::SerialPortError e) {
-    return e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
-}
-} // namespace
 
 SerialPort::SerialPort() : m_port(std::make_unique<QSerialPort>()) {
     QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
@@ -73,6 +71,10 @@ bool SerialPort::open(const QString& path, QString* error) {
         m_port->clearError();
         return false;
     }
+    // A freshly opened port starts empty: bytes the system kept from an
+    // earlier session belong to no request of this one.
+    m_port->clear(QSerialPort::AllDirections);
+    m_port->clearError();
     return true;
 }
 

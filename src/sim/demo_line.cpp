@@ -8,6 +8,7 @@ SimSensorConfig demoSensorConfig(quint8 address) {
         c.serial = 3000417;
         c.firmware = 176;
         c.tankRaw = 72500;
+        c.slopePerAnswer = 1; // fuel slowly being used, then refilled
         c.temperature = 21;
         return c;
     }

@@ -52,7 +52,9 @@ SimSensor::Table SimSensor::initialTable() {
 
 SimSensor::SimSensor(const SimSensorConfig& config)
     : m_c(config), m_table(initialTable()), m_rng(config.seed ? config.seed : 1),
-      m_target(config.tankRaw), m_tank(config.tankRaw), m_lastRaw(config.tankRaw) {}
+      m_tank(config.tankRaw), m_tankLow(qMin(config.emptyRaw, config.fullRaw)),
+      m_tankHigh(qMax(config.emptyRaw, config.fullRaw)), m_direction(-1),
+      m_lastRaw(config.tankRaw) {}
 
 // The command catalogue: code -> (write command?, data bytes, handler).
 // Adding a command is one line here and one handler.
@@ -175,17 +177,25 @@ quint32 SimSensor::nextRandom() {
 
 quint32 SimSensor::sampleRaw() {
     if (m_hold) {
-        m_lastRaw = quint32(m_tank);
+        m_lastRaw = quint32(std::clamp<qint64>(m_tank, 0, 0xFFFFFFFFLL));
         return m_lastRaw;
     }
-    // The level wanders a little and is pulled back towards where the tank
-    // stands; the reading adds noise on top.
+    if (m_c.slopePerAnswer != 0) {
+        qint64 next = m_tank + m_direction * m_c.slopePerAnswer;
+        if (next < m_tankLow || next > m_tankHigh) {
+            m_direction = -m_direction;
+            next = m_tank + m_direction * m_c.slopePerAnswer;
+        }
+        m_tank = next;
+    }
+    // The reading wanders a little and is pulled back towards where the fuel
+    // stands; noise comes on top.
     if (m_c.driftStep > 0) {
         const int span = 2 * m_c.driftStep + 1;
-        m_tank += int(nextRandom() % quint32(span)) - m_c.driftStep;
-        m_tank += (m_target - m_tank) / 16;
+        m_wander += int(nextRandom() % quint32(span)) - m_c.driftStep;
+        m_wander -= m_wander / 16;
     }
-    qint64 reading = m_tank;
+    qint64 reading = m_tank + m_wander;
     if (m_c.noiseAmplitude > 0) {
         const int span = 2 * m_c.noiseAmplitude + 1;
         reading += int(nextRandom() % quint32(span)) - m_c.noiseAmplitude;
@@ -442,8 +452,8 @@ void SimSensor::setTable(const Table& table) {
 }
 void SimSensor::setTankRaw(quint32 raw) {
     std::lock_guard lock(m_mutex);
-    m_target = raw;
     m_tank = raw;
+    m_wander = 0;
     m_lastRaw = raw;
 }
 void SimSensor::holdLevel(bool hold) {

@@ -22,6 +22,12 @@
 // The tank's raw level wanders slowly with a little noise, from a seeded
 // generator of its own, so runs repeat exactly; holdLevel freezes it.
 //
+// The level N of the data answer is the raw value's place between the empty
+// and full values, scaled to 1024 (to 4096 with mode bit 7, to 256 on
+// firmware 172), 0 below empty and the whole range above full; with mode
+// bit 6 it is turned into litres through the table, with bit 5 into percent.
+// In frequency mode the frequency is N + 300 Hz.
+//
 // Thread-safe: every method locks the sensor.
 
 #include "sim/sim_device.h"
@@ -62,6 +68,9 @@ struct SimSensorConfig {
     quint32 seed = 1;
     int noiseAmplitude = 4; // raw units, each way
     int driftStep = 3;      // largest move of the level per data answer
+    // The fuel level moves by this much per data answer, turning back at the
+    // empty and full values the sensor was built with (0: it stands still).
+    int slopePerAnswer = 0;
 
     int answerDelayUs = 2000; // from the end of the request to the answer
     int pollSlotUs = 600;     // network poll: answer after 1 ms + address slots
@@ -213,9 +222,11 @@ private:
     SimSensorConfig m_c;
     Table m_table;
     quint32 m_rng;
-    qint64 m_target;   // where the level settles, raw units
-    qint64 m_tank;     // the true level, raw units
-    quint32 m_lastRaw; // what the last data answer reported
+    qint64 m_tank;       // where the fuel stands, raw units
+    qint64 m_wander = 0; // the reading's slow wandering around it
+    qint64 m_tankLow, m_tankHigh;
+    int m_direction = 1; // of the level's slope
+    quint32 m_lastRaw;   // what the last data answer reported
     bool m_hold = false;
     bool m_passwordEntered = false;
     bool m_frequency = false;

@@ -126,6 +126,8 @@ void VirtualPort::scheduleLocked(Clock::time_point lineStart, int hostBytes,
     }
     const QList<qint64> offsets = arrivalOffsetsNs(hostBytes, bursts);
     const QByteArray bytes = SimBus::concatenated(bursts);
+    if (bytes.isEmpty())
+        return;
     // A reply cannot start while an earlier one is still arriving.
     const auto firstStart =
         lineStart + std::chrono::nanoseconds(offsets.front() - SimBus::wireTimeNs(1));

@@ -100,6 +100,7 @@ private slots:
     void bootloaderTakesTheLine();
     void sensorWithStm8Loader();
     void levelWandersRepeatably();
+    void levelSlopesAndTurnsBack();
     void pollAnswersInAddressOrder();
     void mergeOnLine();
     void demoLine();
@@ -505,18 +506,14 @@ void TestSimSensor::sensorWithStm8Loader() {
     loader->powerUp();
     loader->setOnGo(sensor->leaveBootloaderCallback());
     sensor->enterBootloader(loader);
+    port.write(frame::request(1, 0xF0));
+    QVERIFY(port.read().isEmpty());
     port.write(hx("7F"));
     QCOMPARE(port.read().toHex(), QByteArray("79"));
-    port.write(frame::request(1, 0xF0));
-    QVERIFY(port.read().size() < 24);
 
     // Go hands the line back: data polls are answered again.
-    for (int i = 0; i < 3 && sensor->inBootloader(); ++i) {
-        port.write(hx("7F"));
-        port.read();
-        port.write(hx("21DE"));
-        port.read();
-    }
+    port.write(hx("21DE"));
+    QCOMPARE(port.read().left(1).toHex(), QByteArray("79"));
     QVERIFY(!sensor->inBootloader());
     port.write(frame::request(1, 0xF0));
     QCOMPARE(port.read().toHex(), hx("3E01F0150002341B010050C3000018730100BF02000A005C").toHex());
@@ -550,6 +547,24 @@ void TestSimSensor::levelWandersRepeatably() {
         ask(a, hx("3101F0"));
         QCOMPARE(a.currentRaw(), 60000u);
     }
+}
+
+void TestSimSensor::levelSlopesAndTurnsBack() {
+    SimSensorConfig c = steadyConfig();
+    c.noiseAmplitude = 0;
+    c.driftStep = 0;
+    c.slopePerAnswer = 10;
+    c.emptyRaw = 50000;
+    c.fullRaw = 50040;
+    c.tankRaw = 50015;
+    SimSensor s(c);
+    QList<quint32> readings;
+    for (int i = 0; i < 8; ++i) {
+        ask(s, hx("3101F0"));
+        readings.append(s.currentRaw());
+    }
+    // Down to empty, back up to full, down again.
+    QCOMPARE(readings, (QList<quint32>{50005, 50015, 50025, 50035, 50025, 50015, 50005, 50015}));
 }
 
 void TestSimSensor::pollAnswersInAddressOrder() {

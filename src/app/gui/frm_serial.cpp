@@ -8,6 +8,7 @@
 #include "app/tones.h"
 #include "app/user_dialog.h"
 #include "app/work_log.h"
+#include "firmware/firmware_runner.h"
 #include "generator/remote_commands.h"
 #include "link/colors.h"
 #include "link/port.h"
@@ -53,6 +54,9 @@ frmSerial::frmSerial(Services services, QWidget* parent)
 }
 
 frmSerial::~frmSerial() {
+    // A firmware run still going is cancelled and awaited before its port goes.
+    delete firmwareRunner_;
+    firmwareRunner_ = nullptr;
     engine.setPort(nullptr);
     delete form1_;
     delete form2_;
@@ -278,6 +282,10 @@ void frmSerial::CmbNet_Click() {
 }
 
 void frmSerial::closeEvent(QCloseEvent* event) {
+    if (firmwareRunner_ && firmwareRunner_->isRunning()) {
+        delete firmwareRunner_; // cancels the run and waits for the worker
+        firmwareRunner_ = nullptr;
+    }
     if (port_ || TMRComm->isActive())
         BTNCloseCom_Click();
     Timer1->stop();

@@ -4,6 +4,7 @@
 #include "link/exchange_engine.h"
 #include "sensor/live_data.h"
 #include "sensor/operations.h"
+#include "tables/portions.h"
 
 #include <QMainWindow>
 #include <functional>
@@ -13,6 +14,11 @@ namespace Ui {
 class frmSerial;
 }
 class Clock;
+class QProgressBar;
+class QPushButton;
+namespace firmware {
+class FirmwareRunner;
+}
 class Form1;
 class Form2;
 class Form3;
@@ -39,6 +45,9 @@ public:
         QStringList logDirs;
         // The folder the file dialogs start in.
         QString programDir;
+        // Told when a firmware run starts (the demo powers its sensor up
+        // into the bootloader then).
+        std::function<void()> firmwareStarted;
     };
 
     explicit frmSerial(Services services, QWidget* parent = nullptr);
@@ -94,6 +103,28 @@ public:
     void gen_zapr_Click();
     // Log replay.
     void rdf_Click();
+    // Calibration table (Form3 and its files) and the calibration tab.
+    void rdt();
+    void rdTable_Click() { rdt(); }
+    void wrmyTable_Click();
+    void Command6_Click();
+    void form3WriteClick(); // Form3's wrmyTable: the write, then the mode two ticks later
+    void form3SaveClick();  // Form3's fTablSave
+    void form3OpenClick();  // Form3's fTablOpen
+    void Command11_Click();
+    void Command12_Click();
+    void Command14_Click();
+    void ch_portion_Click();
+    void Command4_Click();
+    tables::PortionCalibration& tabCalibration() { return *tabCalibration_; }
+    std::unique_ptr<tables::PortionCalibration> tabCalibration_;
+    // Firmware tab.
+    void Command8_Click();
+    void start_Click();
+    firmware::FirmwareRunner* firmwareRunner() const { return firmwareRunner_; }
+    QString firmwarePath;
+    QProgressBar* fwProgress = nullptr; // blocks written of blocks to write
+    QPushButton* fwCancel = nullptr;    // stops the run, the sync wait included
 
     // EngineHost.
     std::optional<quint8> selectedAddress() const override;
@@ -154,4 +185,5 @@ private:
     Form3* form3_ = nullptr;
     Form4* form4_ = nullptr;
     bool logFailureShown_ = false;
+    firmware::FirmwareRunner* firmwareRunner_ = nullptr;
 };

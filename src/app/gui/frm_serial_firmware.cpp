@@ -1,6 +1,90 @@
-// The firmware tab.
+// The firmware tab: the image file, the sensor type and the loader run in its
+// worker thread, with a progress bar and a cancel button beside the log.
 #include "app/gui/frm_serial.h"
 
+#include "app/user_dialog.h"
+#include "firmware/firmware_runner.h"
 #include "ui_frmserial.h"
 
-void frmSerial::connectFirmwarePage() {}
+#include <QBoxLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+void frmSerial::connectFirmwarePage() {
+    firmwareRunner_ = new firmware::FirmwareRunner(this);
+    fwProgress = new QProgressBar(ui->txtRec1->parentWidget());
+    fwProgress->setObjectName(QStringLiteral("fwProgress"));
+    fwProgress->setRange(0, 1);
+    fwProgress->setValue(0);
+    fwProgress->setFormat(QStringLiteral("%v из %m блоков"));
+    fwCancel = new QPushButton(QStringLiteral("Отмена"), ui->txtRec1->parentWidget());
+    fwCancel->setObjectName(QStringLiteral("fwCancel"));
+    fwCancel->setEnabled(false);
+    // Put both right under the loader's log.
+    if (auto* box = qobject_cast<QBoxLayout*>(ui->txtRec1->parentWidget()->layout())) {
+        const int at = box->indexOf(ui->txtRec1);
+        auto* row = new QHBoxLayout;
+        row->addWidget(fwProgress, 1);
+        row->addWidget(fwCancel);
+        box->insertLayout(at < 0 ? box->count() : at + 1, row);
+    } else if (QLayout* layout = ui->txtRec1->parentWidget()->layout()) {
+        layout->addWidget(fwProgress);
+        layout->addWidget(fwCancel);
+    }
+
+    firmwareRunner_->setDialog(services_.dialog);
+    firmwareRunner_->setEngineControl([this] { TMRComm->stop(); },
+                                      [this] {
+                                          if (port_)
+                                              TMRComm->start();
+                                      },
+                                      [this] { BTNCloseCom_Click(); });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::logText, this,
+            [this](const QString& text, bool caretToEnd) {
+                ui->txtRec1->setPlainText(text);
+                if (caretToEnd)
+                    ui->txtRec1->moveCursor(QTextCursor::End);
+            });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::progress, this, [this](int done, int total) {
+        fwProgress->setMaximum(qMax(1, total));
+        fwProgress->setValue(done);
+    });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::runningChanged, this, [this](bool running) {
+        fwCancel->setEnabled(running);
+        ui->start->setEnabled(!running && ui->BTNCloseCom->isEnabled());
+        ui->Command8->setEnabled(!running && ui->BTNCloseCom->isEnabled());
+        ui->BTNCloseCom->setEnabled(!running && port_ != nullptr);
+        if (running && services_.firmwareStarted)
+            services_.firmwareStarted();
+    });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::finished, this, [this] {
+        engine.writeFailures = firmwareRunner_->lastResult().writeFailures;
+    });
+    connect(fwCancel, &QPushButton::clicked, firmwareRunner_, &firmware::FirmwareRunner::cancel);
+    connect(ui->Command8, &QPushButton::clicked, this, &frmSerial::Command8_Click);
+    connect(ui->start, &QPushButton::clicked, this, &frmSerial::start_Click);
+}
+
+void frmSerial::Command8_Click() {
+    ExchangeEngine::BusyGuard guard(engine);
+    const QString path = dialog().openFileName(QStringLiteral("Open"),
+                                               QStringLiteral("Bin Files (*.cri)"),
+                                               services_.programDir);
+    if (path.isEmpty())
+        return;
+    firmwarePath = path;
+    ui->filename_prog->setText(path);
+}
+
+void frmSerial::start_Click() {
+    if (!firmwareRunner_)
+        return;
+    firmware::SessionParams params;
+    params.type = ui->LV200->isChecked() ? firmware::SensorType::LV200 : firmware::SensorType::LV300;
+    params.resetCalibrations = ui->EEPROM->isChecked();
+    params.writeFailures = engine.writeFailures;
+    ExchangeEngine::BusyGuard guard(engine);
+    firmwareRunner_->setDialog(services_.dialog);
+    firmwareRunner_->start(port_.get(), firmwarePath, params);
+}

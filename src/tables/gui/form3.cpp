@@ -20,3 +20,19 @@ QLineEdit* Form3::Text4(int point) const {
 QLineEdit* Form3::Text3(int point) const {
     return point >= 0 && point < 20 ? litres_[static_cast<size_t>(point)] : nullptr;
 }
+
+tables::TableTexts Form3::texts() const {
+    tables::TableTexts t;
+    for (int i = 0; i < tables::Points; ++i) {
+        t.readings[size_t(i)] = readings_[size_t(i)]->text();
+        t.litres[size_t(i)] = litres_[size_t(i)]->text();
+    }
+    return t;
+}
+
+void Form3::setTexts(const tables::TableTexts& table) {
+    for (int i = 0; i < tables::Points; ++i) {
+        readings_[size_t(i)]->setText(table.readings[size_t(i)]);
+        litres_[size_t(i)]->setText(table.litres[size_t(i)]);
+    }
+}

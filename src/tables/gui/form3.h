@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 
+#include "tables/table_frames.h"
 #include "ui_form3.h"
 
 class Form3 : public QWidget {
@@ -18,6 +19,10 @@ public:
     // readings, Text3 the litres. Null for a point outside 0..19.
     QLineEdit* Text4(int point) const;
     QLineEdit* Text3(int point) const;
+
+    // The box texts, indexed by point number.
+    tables::TableTexts texts() const;
+    void setTexts(const tables::TableTexts& table);
 
 private:
     std::array<QLineEdit*, 20> readings_{};

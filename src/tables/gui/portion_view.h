@@ -1,0 +1,15 @@
+#pragma once
+// Shows one copy of the calibration by portions: its grid, the portion in
+// step_zapr and the file name in tar_file_name.
+
+class QLabel;
+class QTableWidget;
+
+namespace tables {
+class PortionCalibration;
+}
+
+// Renders the state, and scrolls a row asked to the top of the grid (the
+// request is taken).
+void renderPortions(tables::PortionCalibration& calibration, QTableWidget* grid, QLabel* step_zapr,
+                    QLabel* tar_file_name);

@@ -1,0 +1,134 @@
+// The firmware tab of the main window: a whole run against the simulated
+// bootloader in its worker thread, cancel, and the refusals.
+#include "window_harness.h"
+
+#include "firmware/firmware_runner.h"
+#include "link/frame.h"
+#include "sim/stm8_bootloader.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+// An LV300 image: header with option bytes, 160 blocks before the program
+// (8 of them data EEPROM), then `programBlocks` program blocks.
+QByteArray makeImage(int programBlocks) {
+    QByteArray img(64, '\0');
+    img[19] = char(0x11);
+    img[20] = char(0x22);
+    img[21] = char(0x33);
+    img[22] = char(0x44);
+    for (int i = 0; i < 160; ++i)
+        img += QByteArray(128, char(i < 8 ? 0xA0 + i : 0x00));
+    for (int b = 0; b < programBlocks; ++b) {
+        QByteArray block(128, char(b + 1));
+        if (b == 0)
+            block[0] = '#';
+        img += block;
+    }
+    return img;
+}
+} // namespace
+
+class TestFirmwareWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void refusesWithoutPortOrFile();
+    void flashesAndResumesEngine();
+    void cancelDuringSyncKeepsPortUsable();
+};
+
+void TestFirmwareWindow::refusesWithoutPortOrFile() {
+    WindowHarness h;
+    h.w->start_Click();
+    QCOMPARE(h.dialog.messages(), QStringList{"Порт не открыт. Откройте порт датчика."});
+    h.open();
+    h.dialog.clear();
+    h.w->start_Click();
+    QCOMPARE(h.dialog.messages(),
+             QStringList{"Файл прошивки не выбран. Нажмите \"Открыть файл\"."});
+    QVERIFY(h.w->TMRComm->isActive());
+    QVERIFY(h.port->writes().isEmpty());
+}
+
+void TestFirmwareWindow::flashesAndResumesEngine() {
+    WindowHarness h({1});
+    h.open();
+    h.findSensors();
+    const QString path = h.dir.path() + "/fw.cri";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    const QByteArray image = makeImage(3);
+    f.write(image);
+    f.close();
+    h.dialog.fileAnswers.enqueue(path);
+    h.w->Command8_Click();
+    QCOMPARE(h.dialog.calls.last().kind, QString("open"));
+    QCOMPARE(h.dialog.calls.last().title, QString("Open"));
+    QCOMPARE(h.dialog.calls.last().extra, QString("Bin Files (*.cri)"));
+    QCOMPARE(h.ui()->filename_prog->text(), path);
+
+    auto sensor = h.line.sensors.first();
+    auto loader = std::make_shared<Stm8Bootloader>();
+    loader->powerUp();
+    loader->setOnGo(sensor->leaveBootloaderCallback());
+    sensor->enterBootloader(loader);
+    h.ui()->EEPROM->setChecked(true);
+    // The sensor's answer to the last data poll still waits in the port.
+    QVERIFY(h.port->bytesAvailable() > 0);
+    h.w->start_Click();
+    QVERIFY(h.w->firmwareRunner()->isRunning());
+    QVERIFY(!h.w->TMRComm->isActive()); // the engine is paused for the run
+    QVERIFY(h.w->fwCancel->isEnabled());
+    QTRY_VERIFY2_WITH_TIMEOUT(!h.w->firmwareRunner()->isRunning(),
+                              qPrintable(h.ui()->txtRec1->toPlainText() + h.dialog.messages().join("|")), 30000);
+    QVERIFY(h.w->TMRComm->isActive());
+    QVERIFY(!h.w->fwCancel->isEnabled());
+    const QString log = h.ui()->txtRec1->toPlainText();
+    QVERIFY(log.startsWith("Прошиваем !  "));
+    QVERIFY(log.contains("Ok! "));
+    QVERIFY(log.contains("Block -1"));
+    QVERIFY(log.contains("Block 1"));
+    QVERIFY(log.endsWith("-----Готово------"));
+    QCOMPARE(h.w->fwProgress->value(), 11); // 8 EEPROM + 3 program blocks
+    QCOMPARE(h.w->fwProgress->maximum(), 11);
+    for (int b = 0; b < 3; ++b)
+        QCOMPARE(loader->memory(0x9000 + 128 * b, 128), image.mid(64 + 128 * (160 + b), 128));
+    for (int b = 0; b < 8; ++b)
+        QCOMPARE(loader->memory(0x4000 + 128 * b, 128), image.mid(64 + 128 * b, 128));
+    QCOMPARE(loader->memory(0x4803, 1), QByteArray(1, char(0x11)));
+    QCOMPARE(loader->memory(0x4809, 1), QByteArray(1, char(0x44)));
+    // The sensor answers again after Go, and the engine polls it.
+    QVERIFY(!sensor->inBootloader());
+    h.ticks(2);
+    QCOMPARE(h.ui()->MsgCom->text(), QString("Датчик подключен"));
+}
+
+void TestFirmwareWindow::cancelDuringSyncKeepsPortUsable() {
+    WindowHarness h({1});
+    h.open();
+    h.findSensors();
+    const QString path = h.dir.path() + "/fw.cri";
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(makeImage(1));
+    f.close();
+    h.w->firmwarePath = path;
+    // Nobody powers the sensor up into its loader: the sync wait goes on.
+    h.line.sensors.first()->setMuted(true);
+    h.w->start_Click();
+    QVERIFY(h.w->firmwareRunner()->isRunning());
+    QTest::qWait(300);
+    QVERIFY(h.w->firmwareRunner()->isRunning());
+    h.w->fwCancel->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!h.w->firmwareRunner()->isRunning(), 5000);
+    QVERIFY(h.w->TMRComm->isActive());
+    QVERIFY(h.ui()->txtRec1->toPlainText().contains("Прервано"));
+    h.line.sensors.first()->setMuted(false);
+    h.ticks(2);
+    QCOMPARE(h.ui()->MsgCom->text(), QString("Датчик подключен"));
+}
+
+QTEST_MAIN(TestFirmwareWindow)
+#include "tst_firmware_window.moc"
