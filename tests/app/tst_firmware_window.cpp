@@ -81,8 +81,9 @@ void TestFirmwareWindow::flashesAndResumesEngine() {
     QVERIFY(h.w->firmwareRunner()->isRunning());
     QVERIFY(!h.w->TMRComm->isActive()); // the engine is paused for the run
     QVERIFY(h.w->fwCancel->isEnabled());
-    QTRY_VERIFY2_WITH_TIMEOUT(!h.w->firmwareRunner()->isRunning(),
-                              qPrintable(h.ui()->txtRec1->toPlainText() + h.dialog.messages().join("|")), 30000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        !h.w->firmwareRunner()->isRunning(),
+        qPrintable(h.ui()->txtRec1->toPlainText() + h.dialog.messages().join("|")), 30000);
     QVERIFY(h.w->TMRComm->isActive());
     QVERIFY(!h.w->fwCancel->isEnabled());
     const QString log = h.ui()->txtRec1->toPlainText();

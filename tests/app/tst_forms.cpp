@@ -19,7 +19,7 @@
 #include <memory>
 
 // The main window's form is compiled for this test from the form file itself.
-#include "../../src/app/gui/ui_frmserial.h"
+#include "ui_frmserial.h"
 #include "app/gui/form2.h"
 #include "sensor/gui/form4.h"
 #include "tables/gui/form1.h"

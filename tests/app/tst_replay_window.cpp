@@ -219,6 +219,11 @@ void TestReplayWindow::records_data() {
         << QStringList{Next, NoMore} << "5"
         << "24"
         << " Получены данные.";
+    QTest::newRow("Russian text around the record")
+        << fileBytes({"Журнал шлюза", "Ответ датчика: S485=23:" + data5})
+        << QStringList{Next, NoMore} << "5"
+        << "24"
+        << " Получены данные.";
     QTest::newRow("only the first 485= counts")
         << fileBytes({"header", "x485=1:3E05 S485=23:" + data5}) << QStringList{NoMore} << none
         << "0"
@@ -231,11 +236,11 @@ void TestReplayWindow::records_data() {
         << fileBytes({"header", "S485=23:3"}) << QStringList{NoMore} << none << "0"
         << "";
     QTest::newRow("answer of another code")
-        << fileBytes({"header", "S485=5:" + hex(answer(1, 0xF5, {}))}) << QStringList{Next, NoMore}
+        << fileBytes({"header", "S485=05:" + hex(answer(1, 0xF5, {}))}) << QStringList{Next, NoMore}
         << none << "4"
         << " Установлен верхний уровень.";
     QTest::newRow("unrecognised answer, then data")
-        << fileBytes({"header", "S485=5:" + hex(answer(1, 0x77, {})), "S485=23:" + data1})
+        << fileBytes({"header", "S485=05:" + hex(answer(1, 0x77, {})), "S485=23:" + data1})
         << QStringList{"Ответ не соответствует запросу", Next, Next, NoMore} << "1"
         << "24"
         << " Получены данные.";
@@ -301,10 +306,10 @@ void TestReplayWindow::nothingLoggedDuringReplay() {
     const QString path = writeFile(
         h, "many.log",
         fileBytes({"header", "S485=23:" + hex(dataAnswer()),
-                   "S485=10:" + hex(identityAnswer(42, 176)), "S485=5:" + hex(answer(1, 0xF5, {})),
-                   "S485=4:" + hex(answer(1, 0xFD, {})),
-                   "S485=5:" + hex(answer(1, 0xF2, QByteArray::fromHex("0A83"))),
-                   "S485=5:" + hex(answer(1, 0x77, {})), "S485=5:3E0G"}));
+                   "S485=10:" + hex(identityAnswer(42, 176)), "S485=05:" + hex(answer(1, 0xF5, {})),
+                   "S485=04:" + hex(answer(1, 0xFD, {})),
+                   "S485=05:" + hex(answer(1, 0xF2, QByteArray::fromHex("0A83"))),
+                   "S485=05:" + hex(answer(1, 0x77, {})), "S485=05:3E0G"}));
     replayFile(h, path);
     QCOMPARE(h.dialog.messages().count(Next), 7);
     QCOMPARE(h.ui()->sn->text(), QString("42"));

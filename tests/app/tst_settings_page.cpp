@@ -137,6 +137,8 @@ private slots:
     void refusalSendsNothing();
     void shiftDialogHides_data();
     void shiftDialogHides();
+    void shiftDialogAfterPortClosed_data();
+    void shiftDialogAfterPortClosed();
     void smoothingBlocksSetToCurrent();
     void twoPressesInOneTickSendTheSecond_data();
     void twoPressesInOneTickSendTheSecond();
@@ -229,6 +231,13 @@ void TestSettingsPage::acceptedOperation_data() {
     QTest::newRow("net 255") << 176 << "net" << none << QStringList{"255"} << req("3101FB5AC396FF")
                              << "Cmd Set New net addr = 255" << true << none
                              << " Установлен сетевой номер." << true;
+    QTest::newRow("net 2.5 rounds to even")
+        << 176 << "net" << none << QStringList{"2.5"} << req("3101FB5AC39602")
+        << "Cmd Set New net addr = 2" << true << none << " Установлен сетевой номер." << true;
+    QTest::newRow("lamp 50,5 rounds to even")
+        << 176 << "lamp"
+        << "50,5" << noInput << req("3101EE5AC39632") << "Cmd Set Lamp Level: 50" << false
+        << askLamp << "Уст. новый уровень ав. ост. топлива." << true;
     QTest::newRow("lamp 25") << 176 << "lamp"
                              << "25" << noInput << req("3101EE5AC39619") << "Cmd Set Lamp Level: 25"
                              << false << askLamp << "Уст. новый уровень ав. ост. топлива." << true;
@@ -586,6 +595,45 @@ void TestSettingsPage::shiftDialogHides() {
     QCOMPARE(h.dialog.messages(), messages);
     QCOMPARE(callsOf(h.dialog, "question").size(), questions);
     QCOMPARE(f->ui.data->text(), data); // the typed shift stays for the next time
+}
+
+// The shift dialog may still be open when the port is closed. A shift
+// confirmed then has no sensor to go to; it must not wait in the pending
+// slot and reach whatever sensor answers at address 0 after the next open.
+void TestSettingsPage::shiftDialogAfterPortClosed_data() {
+    QTest::addColumn<QString>("op");
+    QTest::newRow("full") << "Form4 full";
+    QTest::newRow("empty") << "Form4 empty";
+}
+
+void TestSettingsPage::shiftDialogAfterPortClosed() {
+    QFETCH(QString, op);
+    WindowHarness h({0});
+    auto s = h.line.sensors[0];
+    auto* ui = h.ui();
+    h.open(); // address 0 is selected from the start and answers
+    h.ticks(3);
+    QCOMPARE(ui->ne->text(), QString("0"));
+    ui->shift->click();
+    ui->BTNCloseCom->click();
+    Form4* f = h.w->form4();
+    const QByteArray pending = h.w->engine.wrs;
+    f->ui.data->setText("500");
+    h.dialog.clear();
+    press(h, op);
+    QVERIFY(!f->isVisible());
+    QCOMPARE(h.w->engine.wrs, pending);
+    QCOMPARE(h.dialog.calls.size(), 0);
+
+    const quint32 empty = s->emptyRaw();
+    const quint32 full = s->fullRaw();
+    h.w->Timer1_Timer();
+    ui->BTNOpenCom->click();
+    h.ticks(3);
+    QCOMPARE(s->emptyRaw(), empty);
+    QCOMPARE(s->fullRaw(), full);
+    for (const QByteArray& w : h.port->writes())
+        QVERIFY(quint8(w.at(2)) == 0xFC || quint8(w.at(2)) == 0xF0);
 }
 
 void TestSettingsPage::smoothingBlocksSetToCurrent() {

@@ -175,8 +175,7 @@ void frmSerial::assept_sn(const QByteArray& a) {
         const quint8 prefix = static_cast<quint8>(a[8]);
         engine.firmware = version;
         ui->vv->setText(live::versionCaption(version, prefix));
-        if (!engine.replaying)
-            firmwareLadder(engine.firmware);
+        firmwareLadder(engine.firmware);
     }
     str_to_log(QStringLiteral("Device: ") + ui->sn->text() + QStringLiteral("  Ver Soft: ") +
                ui->vv->text());

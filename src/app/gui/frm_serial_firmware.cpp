@@ -46,10 +46,11 @@ void frmSerial::connectFirmwarePage() {
                 if (caretToEnd)
                     ui->txtRec1->moveCursor(QTextCursor::End);
             });
-    connect(firmwareRunner_, &firmware::FirmwareRunner::progress, this, [this](int done, int total) {
-        fwProgress->setMaximum(qMax(1, total));
-        fwProgress->setValue(done);
-    });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::progress, this,
+            [this](int done, int total) {
+                fwProgress->setMaximum(qMax(1, total));
+                fwProgress->setValue(done);
+            });
     connect(firmwareRunner_, &firmware::FirmwareRunner::runningChanged, this, [this](bool running) {
         fwCancel->setEnabled(running);
         ui->start->setEnabled(!running && ui->BTNCloseCom->isEnabled());
@@ -58,9 +59,8 @@ void frmSerial::connectFirmwarePage() {
         if (running && services_.firmwareStarted)
             services_.firmwareStarted();
     });
-    connect(firmwareRunner_, &firmware::FirmwareRunner::finished, this, [this] {
-        engine.writeFailures = firmwareRunner_->lastResult().writeFailures;
-    });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::finished, this,
+            [this] { engine.writeFailures = firmwareRunner_->lastResult().writeFailures; });
     connect(fwCancel, &QPushButton::clicked, firmwareRunner_, &firmware::FirmwareRunner::cancel);
     connect(ui->Command8, &QPushButton::clicked, this, &frmSerial::Command8_Click);
     connect(ui->start, &QPushButton::clicked, this, &frmSerial::start_Click);
@@ -68,9 +68,8 @@ void frmSerial::connectFirmwarePage() {
 
 void frmSerial::Command8_Click() {
     ExchangeEngine::BusyGuard guard(engine);
-    const QString path = dialog().openFileName(QStringLiteral("Open"),
-                                               QStringLiteral("Bin Files (*.cri)"),
-                                               services_.programDir);
+    const QString path = dialog().openFileName(
+        QStringLiteral("Open"), QStringLiteral("Bin Files (*.cri)"), services_.programDir);
     if (path.isEmpty())
         return;
     firmwarePath = path;
@@ -81,7 +80,8 @@ void frmSerial::start_Click() {
     if (!firmwareRunner_)
         return;
     firmware::SessionParams params;
-    params.type = ui->LV200->isChecked() ? firmware::SensorType::LV200 : firmware::SensorType::LV300;
+    params.type =
+        ui->LV200->isChecked() ? firmware::SensorType::LV200 : firmware::SensorType::LV300;
     params.resetCalibrations = ui->EEPROM->isChecked();
     params.writeFailures = engine.writeFailures;
     ExchangeEngine::BusyGuard guard(engine);

@@ -26,10 +26,7 @@ void frmSerial::connectSettingsPage() {
         sdv_hi_Click();
         form4_->hide();
     });
-    connect(form4_->ui.Command3, &QPushButton::clicked, this, [this] {
-        sdv_low_Click();
-        form4_->hide();
-    });
+    connect(form4_->ui.Command3, &QPushButton::clicked, this, [this] { sdv_low_Click(); });
     connect(form4_->ui.Command2, &QPushButton::clicked, form4_, &QWidget::hide);
 }
 
@@ -71,12 +68,19 @@ void frmSerial::shift_Click() {
     form4_->show();
 }
 
+// The shift dialog can outlive the port it was opened for. With the port
+// closed there is no sensor to shift: a request left in the pending slot
+// would go out unasked at the next open, to whatever answers at address 0.
 void frmSerial::sdv_hi_Click() {
+    if (!port_)
+        return;
     runOperation(
         [this] { apply(sensor::sdv_hi(sensorContext(), form4_->ui.data->text(), dialog())); });
 }
 
 void frmSerial::sdv_low_Click() {
+    if (!port_)
+        return;
     runOperation(
         [this] { apply(sensor::sdv_low(sensorContext(), form4_->ui.data->text(), dialog())); });
 }

@@ -1,0 +1,78 @@
+// The main window over a real serial path: the simulator served on a
+// pseudo-terminal by the lv300-sim tool, opened by QSerialPort like an
+// adapter's tty, with the engine's ticks driven by hand and the event loop
+// collecting the answers between them.
+#include "window_harness.h"
+
+#include "link/serial_port.h"
+
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTest>
+
+class TestPtyWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void sensorFoundAndReadThroughPty();
+};
+
+void TestPtyWindow::sensorFoundAndReadThroughPty() {
+#ifndef Q_OS_UNIX
+    QSKIP("pseudo-terminals are a Unix facility");
+#endif
+    const QString tool = QCoreApplication::applicationDirPath() + "/lv300-sim";
+    QVERIFY2(QFile::exists(tool), "build the lv300-sim tool next to this test");
+    QProcess sim;
+    sim.start(tool, {"--addresses", "1,5", "--ignore-stdin"});
+    QVERIFY(sim.waitForStarted(10000));
+    QDeadlineTimer deadline(10000);
+    while (!sim.canReadLine() && !deadline.hasExpired())
+        sim.waitForReadyRead(100);
+    const QString path = QString::fromLocal8Bit(sim.readLine().trimmed());
+    QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
+
+    ScriptedDialog dialog;
+    RecordingTones tones;
+    FixedClock clock;
+    QTemporaryDir dir;
+    frmSerial::Services sv;
+    sv.dialog = &dialog;
+    sv.tones = &tones;
+    sv.clock = &clock;
+    sv.logDirs = {dir.path()};
+    sv.listPorts = [path] { return QStringList{path}; };
+    sv.makePort = [](const QString& item, QString* p) -> std::unique_ptr<Port> {
+        *p = item;
+        return std::make_unique<SerialPort>();
+    };
+    {
+        frmSerial w(sv);
+        w.Load();
+        w.Timer1_Timer();
+        w.Timer1_Timer();
+        QCOMPARE(w.ui->CmbPort->currentText(), path);
+        w.BTNOpenCom_Click();
+        QVERIFY2(w.TMRComm->isActive(), qPrintable(dialog.messages().join("|")));
+        w.TMRComm->stop(); // the test drives the ticks
+        auto tick = [&w] {
+            w.TMRComm_Timer();
+            QTest::qWait(150); // the answer arrives through the tty meanwhile
+        };
+        w.Opros_Click();
+        for (int i = 0; i < 5; ++i)
+            tick();
+        QCOMPARE(w.ui->netdev->text(), QString("1 5 "));
+        QCOMPARE(w.ui->sn->text(), QString("3000417"));
+        QCOMPARE(w.ui->vv->text(), QString("1.7.6."));
+        QCOMPARE(w.ui->ne->text(), QString("1"));
+        QCOMPARE(w.ui->MsgCom->text(), QString("Датчик подключен"));
+        QVERIFY(w.ui->tek->text().toUInt() > 0);
+        QVERIFY(dialog.messages().isEmpty());
+        w.BTNCloseCom_Click();
+    }
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
+}
+
+QTEST_MAIN(TestPtyWindow)
+#include "tst_pty_window.moc"
