@@ -30,6 +30,7 @@
 //
 // Thread-safe: every method locks the sensor.
 
+#include "sensor/requests.h"
 #include "sim/sim_device.h"
 
 #include <QByteArray>
@@ -42,9 +43,8 @@
 #include <optional>
 
 namespace sim {
-// The write-access code the sensor expects. It must stay equal to the code
-// the configurator inserts into its write requests.
-inline constexpr std::array<quint8, 3> WriteAccessCode{0x5A, 0xC3, 0x96};
+// The write-access code the sensor expects: the configurator's own.
+inline constexpr std::array<quint8, 3> WriteAccessCode = sensor::WriteAccessCode;
 
 constexpr int TablePoints = 20;
 } // namespace sim

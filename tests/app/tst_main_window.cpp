@@ -79,6 +79,8 @@ private slots:
     void emptyLevelZeroWarnsOnce();
     void stabilitySequence();
     void sliderAndTabHandlers();
+    void rescanKeepsOrClampsSelection();
+    void closingWindowClosesPortFirst();
 };
 
 void TestMainWindow::startupState() {
@@ -614,6 +616,34 @@ void TestMainWindow::sliderAndTabHandlers() {
     ui->ch_ver->setChecked(false);
     emit ui->SSTab1->tabBarClicked(1);
     QVERIFY(ui->Slider1d->isHidden());
+}
+
+void TestMainWindow::rescanKeepsOrClampsSelection() {
+    WindowHarness h;
+    auto* ui = h.ui();
+    h.ports = {"ttyS0", "ttyS1", "ttyUSB0"};
+    h.w->rescanPorts();
+    ui->CmbPort->setCurrentIndex(2);
+    h.w->rescanPorts();
+    QCOMPARE(ui->CmbPort->currentText(), QString("ttyUSB0"));
+    h.ports = {"ttyS0", "ttyS1"}; // the adapter was unplugged
+    h.w->rescanPorts();
+    QCOMPARE(ui->CmbPort->currentIndex(), 1);
+    h.ports.clear();
+    h.w->rescanPorts();
+    QCOMPARE(ui->CmbPort->count(), 1);
+    QCOMPARE(ui->CmbPort->currentText(), QString("----"));
+    QVERIFY(ui->txtRec->toPlainText().contains("ttyS0, ttyS1, ttyUSB0, \nttyS0, ttyS1, "));
+}
+
+void TestMainWindow::closingWindowClosesPortFirst() {
+    WindowHarness h;
+    h.open();
+    h.findSensors();
+    QVERIFY(h.w->close());
+    QVERIFY(h.logText().endsWith(" : Com Port Симулятор Closed\"\r\n"));
+    QVERIFY(!h.w->TMRComm->isActive());
+    QVERIFY(!h.w->Timer1->isActive());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -392,6 +392,14 @@ void TestTablesWindow::calibrationWindowFromMain() {
     const QString level = f->ui.Uroven->text();
     QCOMPARE(readAll(path), text1251::encode("Литры;Уровень\r\n0;" + level + "\r\n"));
     QCOMPARE(f->ui.MSFlexGrid1->item(1, 0)->text(), QString("20"));
+    // While a tick or a handler of the main window is running, F9 waits.
+    {
+        ExchangeEngine::BusyGuard busy(h.w->engine);
+        QTest::keyPress(f, Qt::Key_F9);
+        f->Timer3_Timer();
+        QTest::keyRelease(f, Qt::Key_F9);
+    }
+    QCOMPARE(readAll(path).count("\r\n"), 2);
     f->ui.Command3->click();
     QVERIFY(!f->isVisible());
 }

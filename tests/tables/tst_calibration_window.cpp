@@ -20,8 +20,20 @@ QByteArray header() {
     return text1251::encode(QStringLiteral("Литры;Уровень")) + "\r\n";
 }
 
+// A dialog whose boxes let the window's timer fire meanwhile, as a modal
+// box's event loop does.
+class NestingDialog : public ScriptedDialog {
+public:
+    std::function<void()> whileShown;
+    void message(const QString& text, const QString& title, Icon icon) override {
+        ScriptedDialog::message(text, title, icon);
+        if (whileShown)
+            whileShown();
+    }
+};
+
 struct Window {
-    ScriptedDialog dialog;
+    NestingDialog dialog;
     QTemporaryDir dir;
     Form1 f;
     int guardedRuns = 0;
@@ -64,6 +76,7 @@ private slots:
     void timerRunsWhileShown();
     void fourthCaptureGrowsAndScrolls();
     void resumeShowsRows();
+    void noCaptureWhileABoxIsOpen();
 };
 
 void TestCalibrationWindow::layoutAtLoad() {
@@ -207,6 +220,22 @@ void TestCalibrationWindow::resumeShowsRows() {
     QCOMPARE(w.cell(6, 0), QString("125"));
     QCOMPARE(w.f.ui.step_zapr->text(), QString("25"));
     QCOMPARE(w.f.ui.tar_file_name->text(), QString("w.trr"));
+}
+
+void TestCalibrationWindow::noCaptureWhileABoxIsOpen() {
+    Window w;
+    // No file yet: the capture shows a box, and F9 is still held while it is open.
+    w.dialog.whileShown = [&w] {
+        w.f.Timer3_Timer();
+        w.f.Timer3_Timer();
+    };
+    QTest::keyPress(&w.f, Qt::Key_F9);
+    w.f.Timer3_Timer();
+    QCOMPARE(w.dialog.messages(), QStringList{"нет файла для записи"});
+    w.dialog.whileShown = nullptr;
+    w.f.Timer3_Timer(); // after the box: the next tick captures (and asks) again
+    QCOMPARE(w.dialog.messages().size(), 2);
+    QTest::keyRelease(&w.f, Qt::Key_F9);
 }
 
 QTEST_MAIN(TestCalibrationWindow)

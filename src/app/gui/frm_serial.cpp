@@ -12,6 +12,7 @@
 #include "generator/remote_commands.h"
 #include "link/colors.h"
 #include "link/port.h"
+#include "link/port_list.h"
 #include "sensor/gui/form4.h"
 #include "tables/gui/form1.h"
 #include "tables/gui/form3.h"
@@ -150,26 +151,13 @@ void frmSerial::Timer1_Timer() {
 
 void frmSerial::rescanPorts() {
     const QStringList found = services_.listPorts ? services_.listPorts() : QStringList();
-    QString line;
-    for (const QString& name : found)
-        line += name + QStringLiteral(", ");
     ui->txtRec->moveCursor(QTextCursor::End);
-    ui->txtRec->insertPlainText(line + QStringLiteral("\n"));
-    if (found.isEmpty()) {
-        ui->CmbPort->clear();
-        ui->CmbPort->addItem(QStringLiteral("----"));
-        ui->CmbPort->setCurrentIndex(0);
-        return;
-    }
-    const int remembered = ui->CmbPort->currentIndex();
+    ui->txtRec->insertPlainText(portlist::rescanListing(found) + QStringLiteral("\n"));
+    const int remembered = found.isEmpty() ? 0 : ui->CmbPort->currentIndex();
+    const QStringList items = portlist::itemsOrPlaceholder(found);
     ui->CmbPort->clear();
-    ui->CmbPort->addItems(found);
-    if (remembered > ui->CmbPort->count() - 1)
-        ui->CmbPort->setCurrentIndex(ui->CmbPort->count() - 1);
-    else
-        ui->CmbPort->setCurrentIndex(remembered);
-    if (ui->CmbPort->currentIndex() < 0)
-        ui->CmbPort->setCurrentIndex(0);
+    ui->CmbPort->addItems(items);
+    ui->CmbPort->setCurrentIndex(portlist::indexAfterRescan(remembered, int(items.size())));
 }
 
 void frmSerial::BTNOpenCom_Click() {

@@ -175,7 +175,8 @@ void frmSerial::assept_sn(const QByteArray& a) {
         const quint8 prefix = static_cast<quint8>(a[8]);
         engine.firmware = version;
         ui->vv->setText(live::versionCaption(version, prefix));
-        firmwareLadder(engine.firmware);
+        if (!engine.replaying)
+            firmwareLadder(engine.firmware);
     }
     str_to_log(QStringLiteral("Device: ") + ui->sn->text() + QStringLiteral("  Ver Soft: ") +
                ui->vv->text());

@@ -36,8 +36,8 @@ void frmSerial::VibGenCmd_Click() {
 void frmSerial::ch_ver_Click() {
     const bool on = ui->ch_ver->isChecked();
     for (QWidget* w : {static_cast<QWidget*>(ui->Slider1d), static_cast<QWidget*>(ui->Label25),
-                       static_cast<QWidget*>(ui->sglad), static_cast<QWidget*>(ui->tartab1d),
-                       static_cast<QWidget*>(ui->per_sentsd)})
+                       static_cast<QWidget*>(ui->sglad), static_cast<QWidget*>(ui->Termokompensd),
+                       static_cast<QWidget*>(ui->tartab1d), static_cast<QWidget*>(ui->per_sentsd)})
         w->setVisible(on);
 }
 
@@ -67,7 +67,8 @@ void frmSerial::gen_zapr_Click() {
     if (!result)
         return;
     ui->gen_txt->setText(result->line);
-    out_win(result->frame);
+    if (result->echo)
+        out_win(result->frame);
 }
 
 void frmSerial::rdf_Click() {

@@ -26,7 +26,10 @@ void frmSerial::connectSettingsPage() {
         sdv_hi_Click();
         form4_->hide();
     });
-    connect(form4_->ui.Command3, &QPushButton::clicked, this, [this] { sdv_low_Click(); });
+    connect(form4_->ui.Command3, &QPushButton::clicked, this, [this] {
+        sdv_low_Click();
+        form4_->hide();
+    });
     connect(form4_->ui.Command2, &QPushButton::clicked, form4_, &QWidget::hide);
 }
 

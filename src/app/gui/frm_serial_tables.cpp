@@ -41,7 +41,11 @@ void frmSerial::connectCalibrationPage() {
         std::make_unique<tables::PortionCalibration>(tables::tabLayout(), services_.programDir);
     renderTab(*this);
     form1_->attach([this]() -> UserDialog& { return dialog(); }, services_.programDir,
-                   [this](const std::function<void()>& op) { runOperation(op); });
+                   [this](const std::function<void()>& op) {
+                       // F9 polled inside a box of a tick or another handler waits.
+                       if (!engine.isBusy())
+                           runOperation(op);
+                   });
 
     connect(ui->Command11, &QPushButton::clicked, this, &frmSerial::Command11_Click);
     connect(ui->Command12, &QPushButton::clicked, this, &frmSerial::Command12_Click);

@@ -36,12 +36,16 @@ void Form1::attach(std::function<UserDialog&()> dialog, const QString& folder,
 }
 
 void Form1::run(const std::function<void()>& op) {
-    if (!calibration_)
+    // A box shown by a handler runs its own event loop, in which Timer3 keeps
+    // firing: no handler starts while another one is still open.
+    if (!calibration_ || running_)
         return;
+    running_ = true;
     if (guarded_)
         guarded_(op);
     else
         op();
+    running_ = false;
     render();
 }
 

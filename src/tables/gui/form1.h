@@ -23,7 +23,8 @@ public:
     // Gives the window its dialogue seam (asked for at each use, as the
     // owner may replace it) and the folder its file dialogs start in.
     // `guarded` runs a handler so that no exchange tick interleaves with the
-    // boxes it shows. Until attached the buttons do nothing.
+    // boxes it shows (and may decline to run it while the owner is busy).
+    // Until attached the buttons do nothing.
     void attach(std::function<UserDialog&()> dialog, const QString& folder,
                 std::function<void(const std::function<void()>&)> guarded = {});
     tables::PortionCalibration* calibration() const { return calibration_.get(); }
@@ -57,4 +58,5 @@ private:
     std::function<UserDialog&()> dialog_;
     std::function<void(const std::function<void()>&)> guarded_;
     tables::F9Poller f9_;
+    bool running_ = false;
 };
