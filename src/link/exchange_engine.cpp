@@ -201,8 +201,12 @@ void ExchangeEngine::dispatch(const QByteArray& a, bool crcOk) {
         break;
     case 0xEF:
         host_.setStatus(QStringLiteral("Прочитана таблица."));
-        host_.log(QStringLiteral("Прочитана таблица = ") + host_.ans_to_table(a));
-        host_.shortBeep();
+        if (const auto values = host_.ans_to_table(a)) {
+            host_.log(QStringLiteral("Прочитана таблица = ") + *values);
+            host_.shortBeep();
+        } else {
+            host_.longBeep(); // refused: the boxes were left as they were
+        }
         break;
     case 0xF1:
         host_.setStatus(QStringLiteral("Установлена Тарир таблица."));

@@ -46,7 +46,9 @@ public:
     virtual void applySmoothingByte(quint8 b) = 0; // Termokompens, sgla, Slider1
     virtual void setLampLevel(int percent) = 0;
     virtual void showFrequency(int hertz) = 0; // ur, Uroven and Form1's Uroven
-    virtual QString ans_to_table(const QByteArray& answer) = 0;
+    // The decoded values for the log, or nullopt when the answer was refused
+    // (the host has said why).
+    virtual std::optional<QString> ans_to_table(const QByteArray& answer) = 0;
     virtual void Set_mode_Click() = 0;
 };
 

@@ -248,6 +248,7 @@ void TestTablesWindow::answersRefused() {
     QCOMPARE(h.ui()->MsgCom->text(), text);
     QCOMPARE(boxes(h.w->form3()), before);
     QVERIFY(h.ui()->txtRec->toPlainText().startsWith("3E 1 EF "));
+    QCOMPARE(h.tones.longCount(), 1); // a refusal, not the short success beep
 }
 
 void TestTablesWindow::recountBoxesMirrored() {

@@ -73,7 +73,8 @@ public:
     void applySmoothingByte(quint8 b) override { events << QString("smoothing %1").arg(b); }
     void setLampLevel(int p) override { events << QString("lamp %1").arg(p); }
     void showFrequency(int hz) override { events << QString("frequency %1").arg(hz); }
-    QString ans_to_table(const QByteArray&) override { return "1, 2, "; }
+    std::optional<QString> tableResult = QString("1, 2, ");
+    std::optional<QString> ans_to_table(const QByteArray&) override { return tableResult; }
     void Set_mode_Click() override {
         events << "set mode";
         engine->wrs = frame::request(1, 0xF2, QByteArray(1, 0));
@@ -115,6 +116,7 @@ private slots:
     void addressChangeReplacesPending();
     void tableWriteResendsModeTwoTicksLater();
     void replaySkipsPort();
+    void refusedTableAnswerBeepsLong();
     void vanishedPortReported();
     void noTickWhileBusy();
 
@@ -317,6 +319,16 @@ void TestExchangeEngine::replaySkipsPort() {
     QCOMPARE(engine->exchangeCounter, 0);
     QCOMPARE(hostPtr->lamp, vbcolor::Red);
     QVERIFY(!engine->replaying);
+}
+
+void TestExchangeEngine::refusedTableAnswerBeepsLong() {
+    hostPtr->tableResult = std::nullopt;
+    portPtr->incoming.enqueue(answer(1, 0xEF, QByteArray(10, '\0')));
+    engine->tick();
+    QCOMPARE(hostPtr->status, QString("Прочитана таблица."));
+    QCOMPARE(hostPtr->logLines, QStringList());
+    QCOMPARE(hostPtr->shortBeeps, 0);
+    QCOMPARE(hostPtr->longBeeps, 1);
 }
 
 void TestExchangeEngine::vanishedPortReported() {

@@ -148,7 +148,7 @@ public:
     void applySmoothingByte(quint8 b) override;
     void setLampLevel(int percent) override;
     void showFrequency(int hertz) override;
-    QString ans_to_table(const QByteArray& answer) override;
+    std::optional<QString> ans_to_table(const QByteArray& answer) override;
     void Set_mode_Click() override;
 
     // State of the window that the Parts name.

@@ -100,14 +100,15 @@ void frmSerial::Command6_Click() {
     form3_->raise();
 }
 
-QString frmSerial::ans_to_table(const QByteArray& answer) {
+std::optional<QString> frmSerial::ans_to_table(const QByteArray& answer) {
     const tables::DecodedTable decoded = tables::decodeAnswer(answer);
     ui->txtRec->setPlainText(decoded.txtRecText);
     if (!decoded.table) {
         const QString text = tables::txt::AnswerRefused + decoded.error;
         setStatus(text);
+        str_to_log(text);
         message(text);
-        return text;
+        return std::nullopt;
     }
     form3_->setTexts(*decoded.table);
     return decoded.result;
