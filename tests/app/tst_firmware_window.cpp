@@ -80,12 +80,18 @@ void TestFirmwareWindow::flashesAndResumesEngine() {
     h.w->start_Click();
     QVERIFY(h.w->firmwareRunner()->isRunning());
     QVERIFY(!h.w->TMRComm->isActive()); // the engine is paused for the run
+    QVERIFY(!h.ui()->start->isEnabled());
+    QVERIFY(!h.ui()->BTNCloseCom->isEnabled());
     QVERIFY(h.w->fwCancel->isEnabled());
     QTRY_VERIFY2_WITH_TIMEOUT(
         !h.w->firmwareRunner()->isRunning(),
         qPrintable(h.ui()->txtRec1->toPlainText() + h.dialog.messages().join("|")), 30000);
     QVERIFY(h.w->TMRComm->isActive());
     QVERIFY(!h.w->fwCancel->isEnabled());
+    // The tab is ready for the next run, and the port can be closed again.
+    QVERIFY(h.ui()->start->isEnabled());
+    QVERIFY(h.ui()->Command8->isEnabled());
+    QVERIFY(h.ui()->BTNCloseCom->isEnabled());
     const QString log = h.ui()->txtRec1->toPlainText();
     QVERIFY(log.startsWith("Прошиваем !  "));
     QVERIFY(log.contains("Ok! "));

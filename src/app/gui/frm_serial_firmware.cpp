@@ -18,6 +18,7 @@ void frmSerial::connectFirmwarePage() {
     fwProgress->setRange(0, 1);
     fwProgress->setValue(0);
     fwProgress->setFormat(QStringLiteral("%v из %m блоков"));
+    fwProgress->setTextVisible(false); // until a run says how many blocks
     fwCancel = new QPushButton(QStringLiteral("Отмена"), ui->txtRec1->parentWidget());
     fwCancel->setObjectName(QStringLiteral("fwCancel"));
     fwCancel->setEnabled(false);
@@ -52,12 +53,18 @@ void frmSerial::connectFirmwarePage() {
                 fwProgress->setValue(done);
             });
     connect(firmwareRunner_, &firmware::FirmwareRunner::runningChanged, this, [this](bool running) {
+        // While the loader has the port, it can be neither closed nor used
+        // for a second run; afterwards the controls follow the port again.
+        const bool portOpen = port_ != nullptr;
         fwCancel->setEnabled(running);
-        ui->start->setEnabled(!running && ui->BTNCloseCom->isEnabled());
-        ui->Command8->setEnabled(!running && ui->BTNCloseCom->isEnabled());
-        ui->BTNCloseCom->setEnabled(!running && port_ != nullptr);
-        if (running && services_.firmwareStarted)
-            services_.firmwareStarted();
+        ui->BTNCloseCom->setEnabled(!running && portOpen);
+        ui->start->setEnabled(!running && portOpen);
+        ui->Command8->setEnabled(!running && portOpen);
+        if (running) {
+            fwProgress->setTextVisible(true);
+            if (services_.firmwareStarted)
+                services_.firmwareStarted();
+        }
     });
     connect(firmwareRunner_, &firmware::FirmwareRunner::finished, this,
             [this] { engine.writeFailures = firmwareRunner_->lastResult().writeFailures; });
