@@ -1,27 +1,39 @@
 // Flashes a full LV300 image (8 data-EEPROM blocks with "Сброс калибровок"
-// ticked, program blocks from 0x9000 to 0xFFFF) through the firmware runner
-// into the simulated STM8 bootloader on a virtual port that keeps 19200 baud
-// time, and prints how close the run comes to what the line allows and how
-// long the window's event loop was ever kept waiting meanwhile.
+// ticked, program blocks from 0x9000 to 0xFFFF) from the main window's
+// firmware tab into the simulated STM8 bootloader on a virtual port that
+// keeps 19200 baud time, and prints how close the run comes to what the line
+// allows and how long the window's event loop was ever kept waiting meanwhile.
+//
+//   QT_QPA_PLATFORM=offscreen build/bin/bench_flash
 //
 // Goals: wall time / line-rate floor <= 1.10; longest event-loop stall <= 16 ms.
 
+#include "app/clock.h"
+#include "app/gui/frm_serial.h"
+#include "app/scripted_dialog.h"
+#include "app/tones.h"
 #include "firmware/firmware_runner.h"
-#include "sim/sim_bus.h"
+#include "sim/demo_line.h"
 #include "sim/stm8_bootloader.h"
 #include "sim/virtual_port.h"
+#include "ui_frmserial.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 using namespace firmware;
+
+namespace {
+class SilentTones : public Tones {
+public:
+    void beep(int, int) override {}
+};
+} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -49,30 +61,38 @@ int main(int argc, char** argv) {
     }
     file.close();
 
-    auto bus = std::make_shared<SimBus>();
+    // The real main window on the simulated line; when the run starts, the
+    // sensor is powered up with its bootloader running.
+    DemoLine line = makeDemoLine({1});
     auto loader = std::make_shared<Stm8Bootloader>();
-    bus->addDevice(loader);
-    VirtualPort port(bus, VirtualPort::Timing::Realistic);
-    port.open(QStringLiteral("COM1"));
-
-    // What the window shows during the run.
-    QPlainTextEdit txtRec1;
-    QProgressBar bar;
-    FirmwareRunner runner;
-    QObject::connect(&runner, &FirmwareRunner::logText, &txtRec1,
-                     [&](const QString& text, bool caretToEnd) {
-                         txtRec1.setPlainText(text);
-                         if (caretToEnd)
-                             txtRec1.moveCursor(QTextCursor::End);
-                     });
-    QObject::connect(&runner, &FirmwareRunner::progress, &bar, [&](int done, int total) {
-        bar.setMaximum(total);
-        bar.setValue(done);
-    });
-    QObject::connect(&runner, &FirmwareRunner::messageRequested, &runner, [&](const QString& text) {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-        runner.acknowledgeMessage();
-    });
+    ScriptedDialog dialog;
+    SilentTones tones;
+    SystemClock systemClock;
+    frmSerial::Services sv;
+    sv.dialog = &dialog;
+    sv.tones = &tones;
+    sv.clock = &systemClock;
+    sv.logDirs = {dir.path()};
+    sv.listPorts = [] { return QStringList{QStringLiteral("Симулятор")}; };
+    sv.makePort = [&line](const QString&, QString* p) -> std::unique_ptr<Port> {
+        *p = QStringLiteral("Симулятор");
+        return std::make_unique<VirtualPort>(line.bus, VirtualPort::Timing::Realistic);
+    };
+    sv.firmwareStarted = [&line, loader] {
+        loader->powerUp();
+        loader->setOnGo(line.sensors.first()->leaveBootloaderCallback());
+        line.sensors.first()->enterBootloader(loader);
+    };
+    frmSerial w(sv);
+    w.Load();
+    w.Timer1_Timer();
+    w.Timer1_Timer(); // the main window is shown
+    w.BTNOpenCom_Click();
+    w.ui->SSTab1->setCurrentIndex(3);
+    w.firmwarePath = path;
+    w.ui->LV300->setChecked(true);
+    w.ui->EEPROM->setChecked(true);
+    FirmwareRunner& runner = *w.firmwareRunner();
 
     // The stall probe: a 5 ms timer on the main thread; its lateness is how
     // long the event loop could not run.
@@ -103,12 +123,11 @@ int main(int argc, char** argv) {
         probe.start();
         lastTickNs = clock.nsecsElapsed();
         wallNs = clock.nsecsElapsed();
-        SessionParams params;
-        params.type = SensorType::LV300;
-        params.resetCalibrations = true;
         const qint64 before = clock.nsecsElapsed();
-        if (!runner.start(&port, path, params)) {
-            std::fprintf(stderr, "the runner refused to start\n");
+        w.ui->start->click();
+        if (!runner.isRunning()) {
+            std::fprintf(stderr, "the run did not start: %s\n",
+                         qPrintable(dialog.messages().join(" / ")));
             app.exit(2);
         }
         worstStallNs = std::max(worstStallNs, clock.nsecsElapsed() - before);
