@@ -34,7 +34,7 @@ bool answerIntact(const QByteArray& answer);
 // The CRC-8 of all bytes but the last (0 for an empty answer).
 quint8 computedCrc(const QByteArray& answer);
 
-// Builders of the requests every Part shares.
+// Builders of the requests every operation shares.
 QByteArray request(quint8 address, quint8 command, const QByteArray& data = {});
 QByteArray netPollRequest(); // 0x31, 0xFF, CRC
 

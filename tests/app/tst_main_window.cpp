@@ -81,6 +81,7 @@ private slots:
     void sliderAndTabHandlers();
     void rescanKeepsOrClampsSelection();
     void closingWindowClosesPortFirst();
+    void requestLeftWhileClosedIsNotSentOnOpen();
 };
 
 void TestMainWindow::startupState() {
@@ -644,6 +645,19 @@ void TestMainWindow::closingWindowClosesPortFirst() {
     QVERIFY(h.logText().endsWith(" : Com Port Симулятор Closed\"\r\n"));
     QVERIFY(!h.w->TMRComm->isActive());
     QVERIFY(!h.w->Timer1->isActive());
+}
+
+void TestMainWindow::requestLeftWhileClosedIsNotSentOnOpen() {
+    WindowHarness h({0});
+    h.open();
+    h.ui()->BTNCloseCom->click();
+    // The table window stays usable with the port closed.
+    h.w->wrmyTable_Click();
+    QVERIFY(!h.w->engine.wrs.isEmpty());
+    h.w->Timer1_Timer();
+    h.w->BTNOpenCom_Click();
+    h.ticks(1);
+    QCOMPARE(h.port->writes(), QList<QByteArray>{frame::request(0, 0xFC)});
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -179,6 +179,10 @@ void frmSerial::BTNOpenCom_Click() {
     }
     port_ = std::move(port);
     engine.setPort(port_.get());
+    // Whatever a window left pending while the port was closed (the table
+    // window stays usable) is not for the sensor now on the line: the first
+    // frame after an open is the identity request of the selected address.
+    CmbNet_Click();
     SwitchTags(this);
     TMRComm->start();
     ui->BTNOpenCom->setEnabled(false);

@@ -151,7 +151,7 @@ public:
     std::optional<QString> ans_to_table(const QByteArray& answer) override;
     void Set_mode_Click() override;
 
-    // State of the window that the Parts name.
+    // State the window keeps for its decoders.
     int Ur_progressBar = 1024;
     bool firmware172 = false;
     quint8 currentModeByte = 0;
