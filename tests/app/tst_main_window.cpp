@@ -1,4 +1,5 @@
 // The main window driven tick by tick against the simulator.
+#include "test_support.h"
 #include "window_harness.h"
 
 #include "app/gui/form2.h"
@@ -11,14 +12,7 @@
 #include <QTest>
 
 namespace {
-QByteArray answer(quint8 address, quint8 code, const QByteArray& data) {
-    QByteArray a;
-    a.append(char(0x3E));
-    a.append(char(address));
-    a.append(char(code));
-    a.append(data);
-    return frame::Control_summ(a);
-}
+using testsupport::answer;
 
 QByteArray le32(quint32 v) {
     QByteArray b;

@@ -1,6 +1,7 @@
 // Log replay through the real main window: files on disk, chosen in the
 // scripted open dialog, stepped through record by record and decoded into
 // the window as live answers are.
+#include "test_support.h"
 #include "window_harness.h"
 
 #include "app/gui/vb_colors.h"
@@ -12,20 +13,12 @@
 #include <QTest>
 
 namespace {
+using testsupport::answer;
 
 const QString Next = QStringLiteral("след. запись");
 const QString NoMore = QStringLiteral("больше записей нет");
 const QString NoFile = QStringLiteral("Нет такого файла");
 const QString NotHex = QStringLiteral("В строке имеются символы не принадлежащие HEX");
-
-QByteArray answer(quint8 address, quint8 code, const QByteArray& data) {
-    QByteArray a;
-    a.append(char(0x3E));
-    a.append(char(address));
-    a.append(char(code));
-    a.append(data);
-    return frame::Control_summ(a);
-}
 
 QByteArray le(quint32 v, int bytes) {
     QByteArray b;

@@ -1,5 +1,6 @@
 // The table window and the calibration tab on the main window, driven tick by
 // tick against the simulator.
+#include "test_support.h"
 #include "window_harness.h"
 
 #include "link/frame.h"
@@ -10,6 +11,8 @@
 #include <QTest>
 
 namespace {
+using testsupport::readAll;
+using testsupport::writeAll;
 
 // Reading of point i = 1000 + i, litres of point i = 50 * i.
 SimSensor::Table distinctTable() {
@@ -28,17 +31,6 @@ QStringList boxes(Form3* f) {
     for (int i = 0; i < 20; ++i)
         out << f->Text3(i)->text();
     return out;
-}
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 // A table answer from address 1 with 80 given data bytes.

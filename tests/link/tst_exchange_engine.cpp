@@ -2,12 +2,14 @@
 #include "link/exchange_engine.h"
 #include "link/frame.h"
 #include "link/port.h"
+#include "test_support.h"
 
 #include <QQueue>
 #include <QStringList>
 #include <QTest>
 
 namespace {
+using testsupport::answer;
 
 // A port whose reads come from a queue and whose writes are recorded.
 class ScriptPort : public Port {
@@ -80,15 +82,6 @@ public:
         engine->wrs = frame::request(1, 0xF2, QByteArray(1, 0));
     }
 };
-
-QByteArray answer(quint8 address, quint8 code, const QByteArray& data = {}) {
-    QByteArray a;
-    a.append(char(0x3E));
-    a.append(char(address));
-    a.append(char(code));
-    a.append(data);
-    return frame::Control_summ(a);
-}
 
 } // namespace
 

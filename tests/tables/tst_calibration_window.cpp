@@ -2,6 +2,7 @@
 #include "app/scripted_dialog.h"
 #include "app/text_1251.h"
 #include "tables/gui/form1.h"
+#include "test_support.h"
 
 #include <QFile>
 #include <QScrollBar>
@@ -10,11 +11,7 @@
 #include <QTimer>
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using testsupport::readAll;
 
 QByteArray header() {
     return text1251::encode(QStringLiteral("Литры;Уровень")) + "\r\n";

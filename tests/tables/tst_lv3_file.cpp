@@ -1,6 +1,7 @@
 // Table files on disk: exact bytes, round trips, refused files.
 #include "app/text_1251.h"
 #include "tables/table_file.h"
+#include "test_support.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,17 +10,8 @@
 using tables::TableTexts;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using testsupport::readAll;
+using testsupport::writeAll;
 
 // n lines "v0", "v1", ... each ended by CR LF.
 QByteArray numberedLines(int n) {

@@ -3,6 +3,7 @@
 #include "app/scripted_dialog.h"
 #include "app/text_1251.h"
 #include "tables/portions.h"
+#include "test_support.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,17 +13,8 @@
 using tables::PortionCalibration;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
+using testsupport::readAll;
+using testsupport::writeAll;
 
 tables::PortionLayout layoutOf(const QString& copy) {
     return copy == "tab" ? tables::tabLayout() : tables::windowLayout();

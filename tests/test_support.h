@@ -1,0 +1,34 @@
+#pragma once
+// Small helpers the test programs share: files on disk and answer frames.
+
+#include "link/frame.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QTest>
+
+namespace testsupport {
+
+// The bytes of a file, or "<missing>" when it cannot be read.
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline void writeAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// A sensor's answer: 0x3E, address, code, data, CRC-8.
+inline QByteArray answer(quint8 address, quint8 code, const QByteArray& data = {}) {
+    QByteArray a;
+    a.append(char(frame::AnswerPrefix));
+    a.append(char(address));
+    a.append(char(code));
+    a.append(data);
+    return frame::Control_summ(a);
+}
+
+} // namespace testsupport
