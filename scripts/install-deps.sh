@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-          qt6-multimedia-dev libgl-dev xvfb xauth)
+          qt6-multimedia-dev libgl-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -97,11 +97,17 @@ QStringList windowsPortNames() {
 }
 
 QStringList portNames(const QStringList& extraPaths) {
-    QStringList names =
-        currentPlatform() == Platform::Windows ? windowsPortNames() : linuxPortNames();
+    // The paths the user named come first: they are what this run is for.
+    QStringList names;
     for (const QString& p : extraPaths) {
         if (!p.isEmpty() && !names.contains(p))
             names.append(p);
+    }
+    const QStringList system =
+        currentPlatform() == Platform::Windows ? windowsPortNames() : linuxPortNames();
+    for (const QString& n : system) {
+        if (!names.contains(n))
+            names.append(n);
     }
     return names;
 }

@@ -19,8 +19,8 @@ QStringList linuxPortNames();
 // COM1..COM30 that exist on a Windows system, in port order.
 QStringList windowsPortNames();
 
-// The ports of the running system, followed by the extra paths (each listed
-// as the path itself, once, in the order given).
+// The extra paths (each listed as the path itself, once, in the order given),
+// followed by the ports of the running system.
 QStringList portNames(const QStringList& extraPaths = {});
 
 // Names in natural order: digit runs compare as numbers, so ttyS2 comes
