@@ -19,11 +19,11 @@
 #include <memory>
 
 // The main window's form is compiled for this test from the form file itself.
-#include "ui_frmserial.h"
 #include "app/gui/form2.h"
 #include "sensor/gui/form4.h"
 #include "tables/gui/form1.h"
 #include "tables/gui/form3.h"
+#include "ui_frmserial.h"
 
 namespace {
 
