@@ -55,6 +55,10 @@ void ExchangeEngine::tick() {
             wrs.clear();
         }
     }
+    // The boxes above (the refusal, the set-mode question) wait for the user;
+    // if the port was closed meanwhile, this tick has nothing to talk to.
+    if (!port_)
+        return;
     host_.outWin(wrs);
     holdCounter = qMax(0, holdCounter - 1);
 

@@ -16,6 +16,11 @@ public:
     // exclusively. On failure returns false and, where the system said why,
     // puts the reason into *error.
     virtual bool open(const QString& path, QString* error = nullptr) = 0;
+    // After an open that failed once the device itself was reached (its line
+    // settings could not be applied): the message the user is shown, as
+    // "Unable to set Comm DCB 19200,n,8,1 Error: " + code. Empty after an
+    // open that succeeded or found no device to open.
+    virtual QString setupError() const { return {}; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 

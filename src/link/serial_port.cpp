@@ -14,6 +14,17 @@ constexpr int PieceWriteTimeoutMs = 500;
 bool meansGone(QSerialPort::SerialPortError e) {
     return e == QSerialPort::ResourceError || e == QSerialPort::ReadError;
 }
+
+// The device could not be opened at all (absent, in use, no right): that is
+// reported by the caller's own warning, without a message of the port's.
+bool deviceNotReached(QSerialPort::SerialPortError e) {
+    return e == QSerialPort::DeviceNotFoundError || e == QSerialPort::PermissionError ||
+           e == QSerialPort::OpenError;
+}
+
+QString setupMessage(QSerialPort::SerialPortError e) {
+    return QStringLiteral("Unable to set Comm DCB 19200,n,8,1 Error: ") + QString::number(int(e));
+}
 } // namespace
 
 namespace serial {
@@ -46,6 +57,7 @@ bool SerialPort::open(const QString& path, QString* error) {
     if (m_port->isOpen())
         m_port->close();
     m_vanished = false;
+    m_setupError.clear();
     m_port->clearError();
     if (path.isEmpty()) {
         if (error)
@@ -56,6 +68,8 @@ bool SerialPort::open(const QString& path, QString* error) {
     if (!m_port->open(QIODevice::ReadWrite)) {
         if (error)
             *error = QStringLiteral("%1: %2").arg(path, m_port->errorString());
+        if (!deviceNotReached(m_port->error()))
+            m_setupError = setupMessage(m_port->error());
         m_port->clearError();
         return false;
     }
@@ -67,6 +81,7 @@ bool SerialPort::open(const QString& path, QString* error) {
         if (error)
             *error = QStringLiteral("%1: unable to set 19200,n,8,1: %2")
                          .arg(path, m_port->errorString());
+        m_setupError = setupMessage(m_port->error());
         m_port->close();
         m_port->clearError();
         return false;

@@ -30,6 +30,7 @@ public:
     // path: the device to open as the system names it ("/dev/ttyUSB0",
     // "\\.\COM12"). On failure *error says why, in the system's words.
     bool open(const QString& path, QString* error = nullptr) override;
+    QString setupError() const override { return m_setupError; }
     void close() override;
     bool isOpen() const override;
     // What has arrived, at most maxBytes; never waits.
@@ -50,4 +51,5 @@ private:
 
     std::unique_ptr<QSerialPort> m_port;
     std::atomic<bool> m_vanished{false};
+    QString m_setupError;
 };

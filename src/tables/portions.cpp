@@ -105,8 +105,17 @@ void PortionCalibration::capture(const QString& levelText, UserDialog& dialog) {
     }
     State n = s_;
     setCell(n, n.currentRow, layout_.levelColumn(), levelText);
-    const QByteArray line =
+    QByteArray line =
         text1251::encode(n.rows[n.currentRow - 1].join(QLatin1Char(';'))) + text1251::CrLf;
+    {
+        // A resumed file whose last line has no line end (edited by hand)
+        // gets one first, so the new row does not run into that line.
+        QFile last(n.filePath);
+        char c = '\n';
+        if (last.open(QIODevice::ReadOnly) && last.size() > 0 && last.seek(last.size() - 1) &&
+            last.getChar(&c) && c != '\n' && c != '\r')
+            line.prepend(text1251::CrLf);
+    }
     QFile file(n.filePath);
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append);
     const qint64 before = ok ? file.size() : 0;
@@ -136,7 +145,7 @@ void PortionCalibration::changePortion(UserDialog& dialog) {
     s_.portion = *portion;
     if (s_.currentRow > 1) {
         const auto above = sensor::toInt32(s_.rows[s_.currentRow - 2][layout_.litresColumn()]);
-        s_.litres = above.value_or(0) + s_.portion;
+        s_.litres = qint64(above.value_or(0)) + s_.portion;
         setCell(s_, s_.currentRow, layout_.litresColumn(), QString::number(s_.litres));
     }
 }
@@ -147,7 +156,7 @@ void PortionCalibration::resume(UserDialog& dialog) {
         return;
     // Read and check the whole file before anything changes.
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxTextFileSize) {
         dialog.message(txt::NoSuchFile);
         return;
     }
@@ -199,7 +208,7 @@ void PortionCalibration::resume(UserDialog& dialog) {
     n.filePath = path;
     if (data.size() >= 2) {
         n.portion = derivedPortion;
-        n.litres = litres.last() + derivedPortion;
+        n.litres = qint64(litres.last()) + derivedPortion;
     } else {
         // Nothing to take the portion from: it is asked (zero accepted); a bad
         // entry keeps the portion in effect.
@@ -208,7 +217,7 @@ void PortionCalibration::resume(UserDialog& dialog) {
         else
             dialog.message(txt::BadPortion);
         if (data.size() == 1)
-            n.litres = litres.last() + n.portion;
+            n.litres = qint64(litres.last()) + n.portion;
     }
     setCell(n, n.currentRow, layout_.litresColumn(), QString::number(n.litres));
     s_ = n;

@@ -39,8 +39,10 @@ PortionLayout windowLayout();
 class PortionCalibration {
 public:
     struct State {
-        int portion = 0;    // litres per step, -32768..32767
-        qint32 litres = 0;  // running litres of the pending row
+        int portion = 0; // litres per step, -32768..32767
+        // Running litres of the pending row; 64 bits, so that no sum of a
+        // 32-bit total from a file and a portion can overflow.
+        qint64 litres = 0;
         int currentRow = 1; // the grid row waiting for its level, from 1
         QString fileName;   // without folder; empty: nothing to write to
         QString filePath;

@@ -93,6 +93,12 @@ Lv3Contents loadLv3(const QString& path) {
                         .arg(QDir::toNativeSeparators(path), file.errorString());
         return out;
     }
+    if (file.size() > MaxTextFileSize) {
+        Lv3Contents out;
+        out.error = QStringLiteral("Файл %1 слишком велик для таблицы. Таблица не изменена.")
+                        .arg(QDir::toNativeSeparators(path));
+        return out;
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         Lv3Contents out;

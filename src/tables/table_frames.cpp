@@ -19,13 +19,17 @@ TableTexts initialTable() {
 
 std::optional<quint16> tableValue(const QString& text) {
     const QString s = text.trimmed();
-    if (s.isEmpty() || s.size() > 5)
+    if (s.isEmpty())
         return std::nullopt;
+    // Leading zeros are allowed however many; the value is capped as it
+    // grows so that no run of digits can overflow it.
     int v = 0;
     for (QChar c : s) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return std::nullopt;
         v = v * 10 + (c.unicode() - '0');
+        if (v > MaxValue)
+            v = MaxValue + 1;
     }
     if (v > MaxValue)
         return std::nullopt;

@@ -29,3 +29,10 @@ inline const QString NoFile = QStringLiteral("нет файла для запи�
 inline const QString NoSuchFile = QStringLiteral("Нет такого файла");
 
 } // namespace tables::txt
+
+namespace tables {
+// Table and calibration files are small text files; anything larger than
+// this is not one of them and is refused before it is read into memory.
+inline constexpr qint64 MaxTextFileSize = 16 * 1024 * 1024;
+
+} // namespace tables

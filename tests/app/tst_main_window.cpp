@@ -38,6 +38,26 @@ QByteArray dataAnswer(quint8 temp, quint16 level, quint32 cur, quint32 empty, qu
     return answer(1, 0xF0, d);
 }
 
+// A device that opens but refuses the line settings.
+class SettingsRefusingPort : public Port {
+public:
+    bool open(const QString&, QString* error) override {
+        if (error)
+            *error = QStringLiteral("refused");
+        return false;
+    }
+    QString setupError() const override {
+        return QStringLiteral("Unable to set Comm DCB 19200,n,8,1 Error: 10");
+    }
+    void close() override {}
+    bool isOpen() const override { return false; }
+    QByteArray read(int) override { return {}; }
+    bool waitForReadyRead(int) override { return false; }
+    qint64 write(const QByteArray&) override { return 0; }
+    void flush() override {}
+    bool hasVanished() const override { return false; }
+};
+
 QByteArray identityAnswer(quint32 serial, quint8 fw, quint8 prefix) {
     QByteArray d = le32(serial);
     d.append(char(fw));
@@ -55,6 +75,7 @@ private slots:
     void startupLogFailureStillShowsWindow();
     void openAndCloseSimulator();
     void openUnavailablePort();
+    void openRefusedSettings();
     void networkPollIdentityAndData();
     void addressChangeAsksIdentity();
     void silenceBadCrcUnknownCode();
@@ -74,6 +95,7 @@ private slots:
     void stabilitySequence();
     void sliderAndTabHandlers();
     void rescanKeepsOrClampsSelection();
+    void closingWindowClosesPortFirst_data();
     void closingWindowClosesPortFirst();
     void requestLeftWhileClosedIsNotSentOnOpen();
 };
@@ -199,6 +221,35 @@ void TestMainWindow::openUnavailablePort() {
     QVERIFY(h.logText().contains("Com Port ---- недоступен. Установите нужный порт."));
     QVERIFY(h.w->Timer1->isActive());
     QVERIFY(!h.w->TMRComm->isActive());
+}
+
+void TestMainWindow::openRefusedSettings() {
+    ScriptedDialog dialog;
+    RecordingTones tones;
+    FixedClock clock;
+    QTemporaryDir dir;
+    frmSerial::Services sv;
+    sv.dialog = &dialog;
+    sv.tones = &tones;
+    sv.clock = &clock;
+    sv.logDirs = {dir.path()};
+    sv.listPorts = [] { return QStringList{"COM3"}; };
+    sv.makePort = [](const QString&, QString* path) -> std::unique_ptr<Port> {
+        *path = QStringLiteral("\\\\.\\COM3");
+        return std::make_unique<SettingsRefusingPort>();
+    };
+    frmSerial w(sv);
+    w.Load();
+    w.Timer1_Timer();
+    w.BTNOpenCom_Click();
+    QCOMPARE(dialog.messages(), (QStringList{"Unable to set Comm DCB 19200,n,8,1 Error: 10",
+                                             "Com Port COM3 недоступен. Установите нужный порт."}));
+    QCOMPARE(dialog.calls[0].icon, UserDialog::Icon::None);
+    QCOMPARE(dialog.calls[1].icon, UserDialog::Icon::Warning);
+    QVERIFY(!w.TMRComm->isActive());
+    QVERIFY(w.Timer1->isActive());
+    QVERIFY(w.ui->BTNOpenCom->isEnabled());
+    QVERIFY(w.port() == nullptr);
 }
 
 void TestMainWindow::networkPollIdentityAndData() {
@@ -596,6 +647,19 @@ void TestMainWindow::stabilitySequence() {
         QCOMPARE(colors[i], vbcolor::Yellow);
     QCOMPARE(colors[43], vbcolor::Green);
     QCOMPARE(colors[44], vbcolor::Green);
+    // A jump to twice the reading: the score falls by one per answer (yellow
+    // from 5 down to 0), turns red when it would go below 0, and stays red
+    // until the average has caught up again.
+    colors.clear();
+    for (int i = 1; i <= 36; ++i) {
+        h.w->all_data_to_form(dataAnswer(21, 100, 144000, 50000, 95000, 703));
+        colors << fillColor(h.ui()->ind_stab);
+    }
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(colors[i], vbcolor::Yellow);
+    for (int i = 5; i < 35; ++i)
+        QCOMPARE(colors[i], vbcolor::Red);
+    QCOMPARE(colors[35], vbcolor::Yellow);
 }
 
 void TestMainWindow::sliderAndTabHandlers() {
@@ -631,10 +695,22 @@ void TestMainWindow::rescanKeepsOrClampsSelection() {
     QVERIFY(ui->txtRec->toPlainText().contains("ttyS0, ttyS1, ttyUSB0, \nttyS0, ttyS1, "));
 }
 
+void TestMainWindow::closingWindowClosesPortFirst_data() {
+    QTest::addColumn<bool>("portOpen");
+    QTest::newRow("port open") << true;
+    QTest::newRow("port never opened") << false;
+}
+
 void TestMainWindow::closingWindowClosesPortFirst() {
+    QFETCH(bool, portOpen);
     WindowHarness h;
-    h.open();
-    h.findSensors();
+    if (portOpen) {
+        h.open();
+        h.findSensors();
+    } else {
+        h.w->Timer1_Timer();
+        h.w->Timer1_Timer();
+    }
     QVERIFY(h.w->close());
     QVERIFY(h.logText().endsWith(" : Com Port Симулятор Closed\"\r\n"));
     QVERIFY(!h.w->TMRComm->isActive());

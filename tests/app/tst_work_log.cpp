@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,9 @@ private slots:
     void appendFailureReportedOnce();
     void outWin_data();
     void outWin();
+    void codePageTable_data();
+    void codePageTable();
+    void codePageTableAgreesWithSystem();
 };
 
 void TestWorkLog::runName_data() {
@@ -160,6 +164,42 @@ void TestWorkLog::outWin() {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(outWinText(bytes), text);
+}
+
+void TestWorkLog::codePageTable_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("log text") << QStringLiteral("Датчик не подключен!")
+                              << QByteArray::fromHex("C4E0F2F7E8EA20EDE520EFEEE4EAEBFEF7E5ED21");
+    QTest::newRow("number sign, degree")
+        << QStringLiteral("№ 21 °C") << QByteArray::fromHex("B920323120B043");
+    QTest::newRow("upper half") << QStringLiteral("Ёё «Ґ»—€")
+                                << QByteArray::fromHex("A8B820ABA5BB9788");
+    QTest::newRow("ASCII and CR LF") << QStringLiteral("\"a\"\r\n") << QByteArray("\"a\"\r\n");
+}
+
+void TestWorkLog::codePageTable() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(text1251::encodeWithTable(text), bytes);
+    QCOMPARE(text1251::decodeWithTable(bytes), text);
+    QCOMPARE(text1251::encode(text), bytes);
+    QCOMPARE(text1251::decode(bytes), text);
+    // A character the code page lacks is written as "?", never dropped.
+    QCOMPARE(text1251::encodeWithTable(text + QStringLiteral("ä")), bytes + '?');
+}
+
+void TestWorkLog::codePageTableAgreesWithSystem() {
+    QStringDecoder system("windows-1251");
+    if (!system.isValid())
+        QSKIP("this Qt has no Windows-1251 converter; the table is what the program uses");
+    for (int b = 0; b < 256; ++b) {
+        if (b == 0x98)
+            continue; // no character in the code page
+        const QByteArray one(1, char(b));
+        QCOMPARE(text1251::decodeWithTable(one), system(one));
+        QCOMPARE(text1251::encodeWithTable(text1251::decodeWithTable(one)), one);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestWorkLog)

@@ -61,7 +61,12 @@ public:
     void log(const QString& t) override { logLines << t; }
     void shortBeep() override { ++shortBeeps; }
     void longBeep() override { ++longBeeps; }
-    void message(const QString& t) override { messages << t; }
+    bool closeOnMessage = false; // the user closes the port while the box is up
+    void message(const QString& t) override {
+        messages << t;
+        if (closeOnMessage)
+            engine->setPort(nullptr);
+    }
     void closePort() override { ++closed; }
     void portVanished() override { ++vanishedReports; }
     void fillNetList(const QList<quint8>& a, const QString& t) override {
@@ -112,6 +117,7 @@ private slots:
     void refusedTableAnswerBeepsLong();
     void vanishedPortReported();
     void noTickWhileBusy();
+    void portClosedDuringRefusalBox();
 
 private:
     std::unique_ptr<FakeHost> hostPtr;
@@ -339,6 +345,21 @@ void TestExchangeEngine::noTickWhileBusy() {
     }
     engine->tick();
     QCOMPARE(portPtr->written.size(), 1);
+}
+
+void TestExchangeEngine::portClosedDuringRefusalBox() {
+    engine->frequencyMode = true;
+    engine->wrs = frame::request(1, 0xF5);
+    portPtr->incoming.enqueue(answer(1, 0xF0, QByteArray(20, '\0')));
+    hostPtr->closeOnMessage = true;
+    engine->tick();
+    QCOMPARE(hostPtr->messages.size(), 1);
+    QVERIFY(engine->wrs.isEmpty());
+    QVERIFY(portPtr->written.isEmpty());
+    QCOMPARE(portPtr->incoming.size(), 1); // nothing was read from the closed port
+    QVERIFY(hostPtr->events.isEmpty());
+    engine->tick(); // and later ticks find no port
+    QVERIFY(portPtr->written.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestExchangeEngine)

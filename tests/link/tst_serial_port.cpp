@@ -296,18 +296,25 @@ void TestSerialPort::systemListCarriesExtraPaths() {
 
 void TestSerialPort::openFailsWithReason_data() {
     QTest::addColumn<QString>("path");
-    QTest::newRow("missing device") << "/dev/lv300-no-such-port";
-    QTest::newRow("not a tty") << "/dev/null";
-    QTest::newRow("placeholder's empty path") << "";
+    QTest::addColumn<bool>("settingsRefused"); // opened, but no line settings apply
+    QTest::newRow("missing device") << "/dev/lv300-no-such-port" << false;
+    QTest::newRow("not a tty") << "/dev/null" << true;
+    QTest::newRow("placeholder's empty path") << "" << false;
 }
 
 void TestSerialPort::openFailsWithReason() {
     QFETCH(QString, path);
+    QFETCH(bool, settingsRefused);
     SerialPort port;
     QString error;
     QVERIFY(!port.open(path, &error));
     QVERIFY(!port.isOpen());
     QVERIFY(!error.isEmpty());
+    if (settingsRefused)
+        QVERIFY2(port.setupError().startsWith("Unable to set Comm DCB 19200,n,8,1 Error: "),
+                 qPrintable(port.setupError()));
+    else
+        QCOMPARE(port.setupError(), QString());
     if (!path.isEmpty())
         QVERIFY2(error.contains(path), qPrintable(error));
     QCOMPARE(port.write(hx("3101F0C5")), 0);

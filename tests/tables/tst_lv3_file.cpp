@@ -1,6 +1,7 @@
 // Table files on disk: exact bytes, round trips, refused files.
 #include "app/text_1251.h"
 #include "tables/table_file.h"
+#include "tables/table_texts.h"
 #include "test_support.h"
 
 #include <QFile>
@@ -26,6 +27,7 @@ QByteArray numberedLines(int n) {
 class TestLv3File : public QObject {
     Q_OBJECT
 private slots:
+    void oversizedFileRefused();
     void initialTableOnDisk();
     void roundTrip_data();
     void roundTrip();
@@ -193,6 +195,19 @@ void TestLv3File::saveReplacesWholeFile() {
     QString error;
     QVERIFY(tables::saveLv3(path, tables::initialTable(), &error));
     QCOMPARE(readAll(path).count("\r\n"), 40);
+}
+
+// A file far larger than any table is refused before it is read.
+void TestLv3File::oversizedFileRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.lv3");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QVERIFY(f.resize(tables::MaxTextFileSize + 1)); // sparse: nothing is written
+    f.close();
+    const auto loaded = tables::loadLv3(path);
+    QVERIFY(!loaded.table);
+    QVERIFY(loaded.error.contains("слишком велик"));
 }
 
 QTEST_GUILESS_MAIN(TestLv3File)

@@ -3,6 +3,7 @@
 #include "app/scripted_dialog.h"
 #include "app/text_1251.h"
 #include "tables/portions.h"
+#include "tables/table_texts.h"
 #include "test_support.h"
 
 #include <QDir>
@@ -64,6 +65,11 @@ private slots:
     void resumeHeaderOnly();
     void resumeOneLine_data() { copies_data(); }
     void resumeOneLine();
+    void resumeLastLineWithoutLineEnd_data() { copies_data(); }
+    void resumeLastLineWithoutLineEnd();
+    void oversizedFileRefused();
+    void litresBeyond32Bits_data() { copies_data(); }
+    void litresBeyond32Bits();
     void gridGrowth_data();
     void gridGrowth();
     void captureWithoutFile_data() { copies_data(); }
@@ -209,6 +215,63 @@ void TestPortionCalibration::resumeOneLine() {
     QCOMPARE(d.state().fileName, QString("one.trr"));
     QCOMPARE(d.state().portion, 0);
     QCOMPARE(d.state().currentRow, 2);
+}
+
+void TestPortionCalibration::resumeLastLineWithoutLineEnd() {
+    QFETCH(QString, copy);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("edited.trr");
+    QByteArray lastLine = fileLine(copy, 2, 10, "1300");
+    lastLine.chop(2);
+    const QByteArray before = header(copy) + fileLine(copy, 1, 0, "1200") + lastLine;
+    writeAll(path, before);
+    ScriptedDialog dlg;
+    PortionCalibration c(layoutOf(copy), dir.path());
+    dlg.fileAnswers.enqueue(path);
+    c.resume(dlg);
+    QCOMPARE(dlg.messages(), QStringList());
+    QCOMPARE(c.state().currentRow, 3);
+    c.capture("1400", dlg);
+    QCOMPARE(dlg.messages(), QStringList());
+    // The new row stands on a line of its own.
+    QCOMPARE(readAll(path), before + "\r\n" + fileLine(copy, 3, 20, "1400"));
+    c.capture("1500", dlg);
+    QCOMPARE(readAll(path),
+             before + "\r\n" + fileLine(copy, 3, 20, "1400") + fileLine(copy, 4, 30, "1500"));
+}
+
+void TestPortionCalibration::oversizedFileRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.trr");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QVERIFY(f.resize(tables::MaxTextFileSize + 1));
+    f.close();
+    ScriptedDialog dlg;
+    PortionCalibration c(tables::tabLayout(), dir.path());
+    dlg.fileAnswers.enqueue(path);
+    c.resume(dlg);
+    QCOMPARE(dlg.messages(), QStringList{"Нет такого файла"});
+    QVERIFY(c.state().fileName.isEmpty());
+}
+
+// A hand-made file whose total stands at the top of 32 bits: the running
+// litres go on past it instead of wrapping round.
+void TestPortionCalibration::litresBeyond32Bits() {
+    QFETCH(QString, copy);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("huge.trr");
+    writeAll(path, header(copy) + fileLine(copy, 1, 2147483647, "1200"));
+    ScriptedDialog dlg;
+    PortionCalibration c(layoutOf(copy), dir.path());
+    dlg.fileAnswers.enqueue(path);
+    dlg.inputAnswers.enqueue(QString("32767"));
+    c.resume(dlg);
+    QCOMPARE(c.state().litres, Q_INT64_C(2147516414));
+    c.capture("1300", dlg);
+    QCOMPARE(dlg.messages(), QStringList());
+    QCOMPARE(c.state().litres, Q_INT64_C(2147549181));
+    QCOMPARE(litresOfRow(c, 3), QString("2147549181"));
 }
 
 void TestPortionCalibration::gridGrowth_data() {

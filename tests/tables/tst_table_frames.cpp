@@ -69,6 +69,7 @@ void TestTableFrames::valueOnTheWire_data() {
     QTest::newRow("32767") << "32767" << QByteArray::fromHex("7FFF");
     QTest::newRow("blanks around") << " 300 " << QByteArray::fromHex("012C");
     QTest::newRow("leading zeros") << "0255" << QByteArray::fromHex("00FF");
+    QTest::newRow("many leading zeros") << "0000300" << QByteArray::fromHex("012C");
 }
 
 void TestTableFrames::valueOnTheWire() {
@@ -143,6 +144,10 @@ void TestTableFrames::writeRefused_data() {
                              << "Таблица не записана: в строке 15 столбца \"Литры\" стоит "
                                 "\"32768\"" +
                                     tail;
+    QTest::newRow("many digits") << true << 6 << "0099999999999"
+                                 << "Таблица не записана: в строке 14 столбца \"Литры\" стоит "
+                                    "\"0099999999999\"" +
+                                        tail;
     QTest::newRow("negative") << false << 10 << "-1"
                               << "Таблица не записана: в строке 10 столбца \"Показания датчика\" "
                                  "стоит \"-1\"" +

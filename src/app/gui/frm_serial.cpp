@@ -171,6 +171,9 @@ void frmSerial::BTNOpenCom_Click() {
                              QStringLiteral(" недоступен. Установите нужный порт.");
         {
             ExchangeEngine::BusyGuard guard(engine);
+            // A port that opened but refused its line settings says so first.
+            if (port && !port->setupError().isEmpty())
+                services_.dialog->message(port->setupError(), {}, UserDialog::Icon::None);
             services_.dialog->message(text, {}, UserDialog::Icon::Warning);
         }
         str_to_log(text);
@@ -278,8 +281,9 @@ void frmSerial::closeEvent(QCloseEvent* event) {
         delete firmwareRunner_; // cancels the run and waits for the worker
         firmwareRunner_ = nullptr;
     }
-    if (port_ || TMRComm->isActive())
-        BTNCloseCom_Click();
+    // Closing the window always runs the port Close handler, open or not,
+    // so the run's log ends with the "Closed" line.
+    BTNCloseCom_Click();
     Timer1->stop();
     form1_->close();
     form2_->close();
