@@ -7,6 +7,7 @@
 #include "ui_frmserial.h"
 
 #include <QBoxLayout>
+#include <QDir>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -80,7 +81,7 @@ void frmSerial::Command8_Click() {
     if (path.isEmpty())
         return;
     firmwarePath = path;
-    ui->filename_prog->setText(path);
+    ui->filename_prog->setText(QDir::toNativeSeparators(path));
 }
 
 void frmSerial::start_Click() {
