@@ -8,15 +8,9 @@
 //
 // Goals: wall time / line-rate floor <= 1.10; longest event-loop stall <= 16 ms.
 
-#include "app/clock.h"
-#include "app/gui/frm_serial.h"
-#include "app/scripted_dialog.h"
-#include "app/tones.h"
+#include "bench_window.h"
 #include "firmware/firmware_runner.h"
-#include "sim/demo_line.h"
 #include "sim/stm8_bootloader.h"
-#include "sim/virtual_port.h"
-#include "ui_frmserial.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,13 +21,6 @@
 #include <memory>
 
 using namespace firmware;
-
-namespace {
-class SilentTones : public Tones {
-public:
-    void beep(int, int) override {}
-};
-} // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
@@ -63,31 +50,16 @@ int main(int argc, char** argv) {
 
     // The real main window on the simulated line; when the run starts, the
     // sensor is powered up with its bootloader running.
-    DemoLine line = makeDemoLine({1});
     auto loader = std::make_shared<Stm8Bootloader>();
-    ScriptedDialog dialog;
-    SilentTones tones;
-    SystemClock systemClock;
-    frmSerial::Services sv;
-    sv.dialog = &dialog;
-    sv.tones = &tones;
-    sv.clock = &systemClock;
-    sv.logDirs = {dir.path()};
-    sv.listPorts = [] { return QStringList{QStringLiteral("Симулятор")}; };
-    sv.makePort = [&line](const QString&, QString* p) -> std::unique_ptr<Port> {
-        *p = QStringLiteral("Симулятор");
-        return std::make_unique<VirtualPort>(line.bus, VirtualPort::Timing::Realistic);
-    };
-    sv.firmwareStarted = [&line, loader] {
-        loader->powerUp();
-        loader->setOnGo(line.sensors.first()->leaveBootloaderCallback());
-        line.sensors.first()->enterBootloader(loader);
-    };
-    frmSerial w(sv);
-    w.Load();
-    w.Timer1_Timer();
-    w.Timer1_Timer(); // the main window is shown
-    w.BTNOpenCom_Click();
+    BenchWindow bench({1}, [loader](frmSerial::Services& sv, DemoLine& line) {
+        sv.firmwareStarted = [sensor = line.sensors.first(), loader] {
+            loader->powerUp();
+            loader->setOnGo(sensor->leaveBootloaderCallback());
+            sensor->enterBootloader(loader);
+        };
+    });
+    frmSerial& w = *bench.w;
+    ScriptedDialog& dialog = bench.dialog;
     w.ui->SSTab1->setCurrentIndex(3);
     w.firmwarePath = path;
     w.ui->LV300->setChecked(true);

@@ -4,13 +4,7 @@
 // 30 on a silent line, and a 5 ms timer whose worst lateness is the stall.
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_live
-#include "app/clock.h"
-#include "app/gui/frm_serial.h"
-#include "app/scripted_dialog.h"
-#include "app/tones.h"
-#include "sim/demo_line.h"
-#include "sim/virtual_port.h"
-#include "ui_frmserial.h"
+#include "bench_window.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,35 +12,11 @@
 #include <QTimer>
 #include <cstdio>
 
-namespace {
-class SilentTones : public Tones {
-public:
-    void beep(int, int) override {}
-};
-} // namespace
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    DemoLine line = makeDemoLine();
-    ScriptedDialog dialog;
-    SilentTones tones;
-    SystemClock clock;
-    frmSerial::Services sv;
-    sv.dialog = &dialog;
-    sv.tones = &tones;
-    sv.clock = &clock;
-    sv.logDirs = {dir.path()};
-    sv.listPorts = [] { return QStringList{QStringLiteral("Симулятор")}; };
-    sv.makePort = [&line](const QString&, QString* path) -> std::unique_ptr<Port> {
-        *path = QStringLiteral("Симулятор");
-        return std::make_unique<VirtualPort>(line.bus, VirtualPort::Timing::Realistic);
-    };
-    frmSerial w(sv);
-    w.Load();
-    w.Timer1_Timer();
-    w.Timer1_Timer();
-    w.BTNOpenCom_Click();
+    BenchWindow bench({1, 5});
+    frmSerial& w = *bench.w;
+    DemoLine& line = bench.line;
     w.TMRComm->setInterval(100);
     w.Opros_Click();
 
