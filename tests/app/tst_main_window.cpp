@@ -145,18 +145,13 @@ void TestMainWindow::splashGivesWayOnSecondTick() {
 }
 
 void TestMainWindow::startupLogFailureStillShowsWindow() {
-    ScriptedDialog dialog;
-    RecordingTones tones;
-    FixedClock clock;
-    QTemporaryDir dir;
-    QFile plain(dir.path() + "/file");
+    WindowServices parts;
+    ScriptedDialog& dialog = parts.dialog;
+    QFile plain(parts.dir.path() + "/file");
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
-    frmSerial::Services sv;
-    sv.dialog = &dialog;
-    sv.tones = &tones;
-    sv.clock = &clock;
-    sv.logDirs = {dir.path() + "/file/sub"};
+    frmSerial::Services sv = parts.services();
+    sv.logDirs = {parts.dir.path() + "/file/sub"};
     sv.listPorts = [] { return QStringList(); };
     frmSerial w(sv);
     w.Load();
@@ -224,15 +219,9 @@ void TestMainWindow::openUnavailablePort() {
 }
 
 void TestMainWindow::openRefusedSettings() {
-    ScriptedDialog dialog;
-    RecordingTones tones;
-    FixedClock clock;
-    QTemporaryDir dir;
-    frmSerial::Services sv;
-    sv.dialog = &dialog;
-    sv.tones = &tones;
-    sv.clock = &clock;
-    sv.logDirs = {dir.path()};
+    WindowServices parts;
+    ScriptedDialog& dialog = parts.dialog;
+    frmSerial::Services sv = parts.services();
     sv.listPorts = [] { return QStringList{"COM3"}; };
     sv.makePort = [](const QString&, QString* path) -> std::unique_ptr<Port> {
         *path = QStringLiteral("\\\\.\\COM3");

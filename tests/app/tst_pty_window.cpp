@@ -31,15 +31,9 @@ void TestPtyWindow::sensorFoundAndReadThroughPty() {
     const QString path = QString::fromLocal8Bit(sim.readLine().trimmed());
     QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
 
-    ScriptedDialog dialog;
-    RecordingTones tones;
-    FixedClock clock;
-    QTemporaryDir dir;
-    frmSerial::Services sv;
-    sv.dialog = &dialog;
-    sv.tones = &tones;
-    sv.clock = &clock;
-    sv.logDirs = {dir.path()};
+    WindowServices parts;
+    ScriptedDialog& dialog = parts.dialog;
+    frmSerial::Services sv = parts.services();
     sv.listPorts = [path] { return QStringList{path}; };
     sv.makePort = [](const QString& item, QString* p) -> std::unique_ptr<Port> {
         *p = item;

@@ -4,6 +4,8 @@
 // untouched.
 #include "window_harness.h"
 
+#include "app/message_window.h"
+
 #include "link/frame.h"
 
 #include <QTest>
@@ -28,17 +30,6 @@ QString gw(int answerLength, const char* hexWithoutCrc) {
 // The request inside a line.
 QByteArray frameOf(const QString& line) {
     return QByteArray::fromHex(line.section(QLatin1Char(':'), 4).toLatin1());
-}
-
-QString spaced(const QByteArray& bytes) {
-    QString s;
-    for (char c : bytes)
-        s += QString::number(quint8(c), 16).toUpper() + QLatin1Char(' ');
-    return s;
-}
-
-QString shownHex(const QPlainTextEdit* txtRec) {
-    return txtRec->toPlainText().section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
 }
 
 // Picks an item as the user does.
@@ -357,7 +348,7 @@ void TestRemotePage::generate() {
     QCOMPARE(h.dialog.calls.size(), 0);
     // Items 0, 5, 6, 7 and 8 echo the request to the message window.
     if (QList<int>{0, 5, 6, 7, 8}.contains(index))
-        QCOMPARE(shownHex(ui->txtRec), spaced(frameOf(line)));
+        QCOMPARE(shownHex(ui->txtRec), hexBytes(frameOf(line)));
     else
         QCOMPARE(ui->txtRec->toPlainText(), txtBefore);
     QCOMPARE(h.w->engine.wrs, pending);

@@ -3,6 +3,8 @@
 // tick puts it on the line, and the tick after shows the sensor's answer.
 #include "window_harness.h"
 
+#include "app/message_window.h"
+
 #include "app/gui/vb_colors.h"
 #include "link/colors.h"
 #include "link/frame.h"
@@ -24,20 +26,6 @@ const QString Cancel = QStringLiteral("<cancel>");
 // A request written out byte by byte in hex, CRC appended.
 QByteArray req(const char* hex) {
     return frame::Control_summ(QByteArray::fromHex(hex));
-}
-
-// The hex line of the message window: upper case, no leading zero, a blank
-// after every byte.
-QString spaced(const QByteArray& bytes) {
-    QString s;
-    for (char c : bytes)
-        s += QString::number(quint8(c), 16).toUpper() + QLatin1Char(' ');
-    return s;
-}
-
-// The hex line the message window shows first.
-QString shownHex(const QPlainTextEdit* txtRec) {
-    return txtRec->toPlainText().section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
 }
 
 // One work-log line as the fixed clock stamps it.
@@ -287,7 +275,7 @@ void TestSettingsPage::acceptedOperation() {
              question.isEmpty() ? QStringList() : QStringList{question});
     QCOMPARE(h.logText(), logBefore + logLine(logText));
     if (shown)
-        QCOMPARE(shownHex(ui->txtRec), spaced(frame));
+        QCOMPARE(shownHex(ui->txtRec), hexBytes(frame));
     else
         QCOMPARE(ui->txtRec->toPlainText(), txtBefore);
 
@@ -764,7 +752,7 @@ void TestSettingsPage::networkPollFromSettingsPage() {
     ui->Opros->click();
     QCOMPARE(h.w->engine.wrs,
              QByteArray::fromHex("31FF") + char(frame::crcOf(QByteArray::fromHex("31FF"))));
-    QCOMPARE(shownHex(ui->txtRec), spaced(h.w->engine.wrs));
+    QCOMPARE(shownHex(ui->txtRec), hexBytes(h.w->engine.wrs));
     QCOMPARE(h.logText(), logBefore + logLine("Cmd Ask Net "));
     QVERIFY(h.w->engine.net_opr);
     QVERIFY(h.w->engine.mode_yes);

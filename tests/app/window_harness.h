@@ -12,6 +12,7 @@
 #include "ui_frmserial.h"
 
 #include <QFile>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -29,13 +30,34 @@ public:
     QDateTime now() const override { return t; }
 };
 
+// The hex line a message window shows first (its text up to the line end).
+inline QString shownHex(const QPlainTextEdit* txtRec) {
+    return txtRec->toPlainText().section(QLatin1Char('\n'), 0, 0).remove(QLatin1Char('\r'));
+}
+
 inline const QString SimItem = QStringLiteral("Симулятор");
 
-struct WindowHarness {
+// The window's outside world for a test: scripted dialogue, recorded tones,
+// a fixed clock and a temporary folder for the log and the file dialogs.
+struct WindowServices {
     ScriptedDialog dialog;
     RecordingTones tones;
     FixedClock clock;
     QTemporaryDir dir;
+
+    // Services with these filled in; the test adds the ports.
+    frmSerial::Services services() {
+        frmSerial::Services sv;
+        sv.dialog = &dialog;
+        sv.tones = &tones;
+        sv.clock = &clock;
+        sv.logDirs = {dir.path()};
+        sv.programDir = dir.path();
+        return sv;
+    }
+};
+
+struct WindowHarness : WindowServices {
     DemoLine line;
     VirtualPort* port = nullptr; // the port of the last open, owned by the window
     std::unique_ptr<frmSerial> w;
@@ -45,12 +67,7 @@ struct WindowHarness {
         line = makeDemoLine(addresses);
         for (auto& s : line.sensors)
             s->holdLevel(true);
-        frmSerial::Services sv;
-        sv.dialog = &dialog;
-        sv.tones = &tones;
-        sv.clock = &clock;
-        sv.logDirs = {dir.path()};
-        sv.programDir = dir.path();
+        frmSerial::Services sv = services();
         sv.listPorts = [this] { return ports; };
         sv.makePort = [this](const QString& item, QString* path) -> std::unique_ptr<Port> {
             if (item != SimItem)
