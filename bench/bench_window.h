@@ -2,12 +2,12 @@
 // The benchmarks' main window: the real frmSerial on a simulated line with
 // realistic 19200-baud timing, dialogue answered by script, no sound.
 
-#include "app/clock.h"
 #include "app/gui/frm_serial.h"
-#include "app/scripted_dialog.h"
-#include "app/tones.h"
+#include "base/clock.h"
+#include "base/tones.h"
 #include "sim/demo_line.h"
 #include "sim/virtual_port.h"
+#include "support/scripted_dialog.h"
 #include "ui_frmserial.h"
 
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
 // The configurator: the main window on the system's serial ports, plus the
 // paths given with --port, plus the built-in simulator with --demo.
-#include "app/clock.h"
 #include "app/gui/frm_serial.h"
-#include "app/gui/qt_tones.h"
-#include "app/gui/qt_user_dialog.h"
+#include "base/clock.h"
+#include "base/gui/qt_tones.h"
+#include "base/gui/qt_user_dialog.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "sim/demo_line.h"

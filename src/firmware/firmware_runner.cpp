@@ -1,6 +1,6 @@
 #include "firmware/firmware_runner.h"
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 #include "firmware/firmware_texts.h"
 
 #include <QMutexLocker>

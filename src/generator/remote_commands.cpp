@@ -1,6 +1,6 @@
 #include "generator/remote_commands.h"
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 #include "generator/gateway.h"
 #include "sensor/requests.h"
 

@@ -1,7 +1,7 @@
 #include "replay/replay.h"
 
-#include "app/text_1251.h"
-#include "app/user_dialog.h"
+#include "base/text_1251.h"
+#include "base/user_dialog.h"
 
 #include <QFile>
 #include <QFileInfo>

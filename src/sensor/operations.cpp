@@ -1,6 +1,6 @@
 #include "sensor/operations.h"
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 #include "link/frame.h"
 #include "sensor/requests.h"
 

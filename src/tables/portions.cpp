@@ -1,7 +1,7 @@
 #include "tables/portions.h"
 
-#include "app/text_1251.h"
-#include "app/user_dialog.h"
+#include "base/text_1251.h"
+#include "base/user_dialog.h"
 #include "sensor/requests.h"
 #include "tables/table_texts.h"
 #include "tables/text_lines.h"

@@ -1,6 +1,6 @@
 #include "tables/table_file.h"
 
-#include "app/text_1251.h"
+#include "base/text_1251.h"
 #include "tables/table_texts.h"
 #include "tables/text_lines.h"
 

@@ -1,6 +1,6 @@
 #include "tables/table_frames.h"
 
-#include "app/message_window.h"
+#include "base/message_window.h"
 #include "link/frame.h"
 #include "sensor/requests.h"
 #include "tables/table_texts.h"

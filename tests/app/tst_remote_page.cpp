@@ -4,7 +4,7 @@
 // untouched.
 #include "window_harness.h"
 
-#include "app/message_window.h"
+#include "base/message_window.h"
 
 #include "link/frame.h"
 

@@ -3,7 +3,7 @@
 // tick puts it on the line, and the tick after shows the sensor's answer.
 #include "window_harness.h"
 
-#include "app/message_window.h"
+#include "base/message_window.h"
 
 #include "app/gui/vb_colors.h"
 #include "link/colors.h"

@@ -2,13 +2,13 @@
 // A main window on the simulator with scripted dialogue, recorded tones and a
 // fixed clock, driven tick by tick.
 
-#include "app/clock.h"
 #include "app/gui/frm_serial.h"
-#include "app/scripted_dialog.h"
-#include "app/tones.h"
-#include "app/work_log.h"
+#include "base/clock.h"
+#include "base/tones.h"
+#include "base/work_log.h"
 #include "sim/demo_line.h"
 #include "sim/virtual_port.h"
+#include "support/scripted_dialog.h"
 #include "ui_frmserial.h"
 
 #include <QFile>
@@ -109,7 +109,7 @@ struct WindowHarness : WindowServices {
     QString logText() const; // decoded from Windows-1251
 };
 
-#include "app/text_1251.h"
+#include "base/text_1251.h"
 inline QString WindowHarness::logText() const {
     return text1251::decode(logBytes());
 }

@@ -1,10 +1,10 @@
-#include "app/scripted_dialog.h"
 #include "firmware/firmware_runner.h"
 #include "link/frame.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_sensor.h"
 #include "sim/stm8_bootloader.h"
 #include "sim/virtual_port.h"
+#include "support/scripted_dialog.h"
 
 #include <QFile>
 #include <QSignalSpy>

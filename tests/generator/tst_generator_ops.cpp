@@ -1,8 +1,8 @@
 // The nine remote-command operations: checks in order, messages, and the
 // exact lines they produce.
 
-#include "app/scripted_dialog.h"
 #include "generator/remote_commands.h"
+#include "support/scripted_dialog.h"
 
 #include <QtTest>
 

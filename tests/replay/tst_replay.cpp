@@ -1,8 +1,8 @@
 // Replay of recorded answers: record extraction, hexadecimal conversion, and
 // reading real log files from disk.
 
-#include "app/scripted_dialog.h"
 #include "replay/replay.h"
+#include "support/scripted_dialog.h"
 
 #include <QFile>
 #include <QTemporaryDir>

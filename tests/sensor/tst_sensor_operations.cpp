@@ -1,8 +1,8 @@
 // The settings-page operations: checks in order, exact texts, exact frames,
 // and refusals that leave the pending request alone.
 
-#include "app/scripted_dialog.h"
 #include "sensor/operations.h"
+#include "support/scripted_dialog.h"
 
 #include <QtTest>
 #include <functional>

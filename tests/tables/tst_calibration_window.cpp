@@ -1,6 +1,6 @@
 // The calibration window: its buttons, its grid, and F9 polled by Timer3.
-#include "app/scripted_dialog.h"
-#include "app/text_1251.h"
+#include "base/text_1251.h"
+#include "support/scripted_dialog.h"
 #include "tables/gui/form1.h"
 #include "test_support.h"
 

@@ -1,5 +1,5 @@
 // Table files on disk: exact bytes, round trips, refused files.
-#include "app/text_1251.h"
+#include "base/text_1251.h"
 #include "tables/table_file.h"
 #include "tables/table_texts.h"
 #include "test_support.h"

@@ -1,7 +1,7 @@
 // Calibration by portions, on both copies (the tab and the window), with the
 // .trr files checked byte for byte.
-#include "app/scripted_dialog.h"
-#include "app/text_1251.h"
+#include "base/text_1251.h"
+#include "support/scripted_dialog.h"
 #include "tables/portions.h"
 #include "tables/table_texts.h"
 #include "test_support.h"

@@ -2,7 +2,7 @@
 // worker thread, with a progress bar and a cancel button beside the log.
 #include "app/gui/frm_serial.h"
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 #include "firmware/firmware_runner.h"
 #include "ui_frmserial.h"
 

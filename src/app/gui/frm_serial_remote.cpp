@@ -1,7 +1,7 @@
 // The remote-command tab and the log replay.
 #include "app/gui/frm_serial.h"
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 #include "generator/remote_commands.h"
 #include "replay/replay.h"
 #include "ui_frmserial.h"

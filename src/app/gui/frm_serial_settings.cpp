@@ -1,7 +1,7 @@
 // The settings page: calibration, mode, address, lamp, password, network poll.
 #include "app/gui/frm_serial.h"
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 #include "sensor/gui/form4.h"
 #include "tables/gui/form3.h"
 #include "ui_frmserial.h"

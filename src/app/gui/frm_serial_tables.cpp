@@ -1,7 +1,7 @@
 // The calibration table window, its files, and the calibration tab.
 #include "app/gui/frm_serial.h"
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 #include "tables/gui/form1.h"
 #include "tables/gui/form3.h"
 #include "tables/gui/portion_view.h"

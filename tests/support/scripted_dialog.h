@@ -1,7 +1,7 @@
 #pragma once
 // A UserDialog for tests: records every call and answers from queues.
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 
 #include <QList>
 #include <QQueue>

@@ -1,6 +1,6 @@
-#include "app/message_window.h"
+#include "base/message_window.h"
 
-#include "app/text_1251.h"
+#include "base/text_1251.h"
 
 QString hexBytes(const QByteArray& bytes) {
     QString out;

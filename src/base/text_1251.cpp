@@ -1,4 +1,4 @@
-#include "app/text_1251.h"
+#include "base/text_1251.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

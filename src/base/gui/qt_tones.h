@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/tones.h"
+#include "base/tones.h"
 
 #include <QBuffer>
 #include <memory>

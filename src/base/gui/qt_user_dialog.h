@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/user_dialog.h"
+#include "base/user_dialog.h"
 
 class QWidget;
 

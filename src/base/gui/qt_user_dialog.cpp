@@ -1,4 +1,4 @@
-#include "app/gui/qt_user_dialog.h"
+#include "base/gui/qt_user_dialog.h"
 
 #include <QFileDialog>
 #include <QInputDialog>

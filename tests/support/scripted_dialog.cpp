@@ -1,4 +1,4 @@
-#include "app/scripted_dialog.h"
+#include "support/scripted_dialog.h"
 
 void ScriptedDialog::message(const QString& text, const QString& title, Icon icon) {
     calls.append({"message", text, title, {}, {}, icon});

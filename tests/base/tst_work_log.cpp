@@ -1,7 +1,7 @@
-#include "app/clock.h"
-#include "app/message_window.h"
-#include "app/text_1251.h"
-#include "app/work_log.h"
+#include "base/clock.h"
+#include "base/message_window.h"
+#include "base/text_1251.h"
+#include "base/work_log.h"
 
 #include <QDir>
 #include <QFile>

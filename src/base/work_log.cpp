@@ -1,7 +1,7 @@
-#include "app/work_log.h"
+#include "base/work_log.h"
 
-#include "app/clock.h"
-#include "app/text_1251.h"
+#include "base/clock.h"
+#include "base/text_1251.h"
 
 #include <QDir>
 #include <QFile>

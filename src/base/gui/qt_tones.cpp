@@ -1,4 +1,4 @@
-#include "app/gui/qt_tones.h"
+#include "base/gui/qt_tones.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
