@@ -6,6 +6,7 @@
 #include "base/gui/qt_user_dialog.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
+#include "session/session.h"
 #include "sim/demo_line.h"
 #include "sim/stm8_bootloader.h"
 #include "sim/virtual_port.h"
@@ -31,7 +32,9 @@ int main(int argc, char** argv) {
 
     SystemClock clock;
     QtTones tones;
+    session::Session session;
     frmSerial::Services services;
+    services.session = &session;
     services.clock = &clock;
     services.tones = &tones;
     services.programDir = QApplication::applicationDirPath();

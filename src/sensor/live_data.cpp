@@ -1,6 +1,5 @@
 #include "sensor/live_data.h"
 
-#include "link/colors.h"
 
 #include <QLocale>
 #include <cfenv>
@@ -35,14 +34,6 @@ QString voltageText(int level, bool range4096) {
     return generalNumber(volts) + QStringLiteral(" В");
 }
 
-quint32 ratioColor(double q) {
-    if (q > 1.8 && q < 1.98)
-        return vbcolor::LightGreen;
-    if (q > 1.6 && q < 2.08)
-        return vbcolor::Yellow;
-    return vbcolor::Red;
-}
-
 std::optional<quint32> u32At(const QByteArray& a, int pos) {
     if (pos < 1 || pos + 3 > a.size())
         return std::nullopt;
@@ -64,7 +55,7 @@ std::optional<quint8> u8At(const QByteArray& a, int pos) {
     return static_cast<quint8>(a[pos - 1]);
 }
 
-quint32 Stability::update(quint32 r, int& holdCounter) {
+Stability::State Stability::update(quint32 r, int& holdCounter) {
     holdCounter += 2;
     if (r != 0) {
         holdCounter = 0;
@@ -75,20 +66,20 @@ quint32 Stability::update(quint32 r, int& holdCounter) {
         else
             --score;
     }
-    quint32 color;
+    State state;
     if (score > 5 || holdCounter > 60) {
         score = 5;
         holdCounter = 60;
-        color = vbcolor::Green;
+        state = State::Steady;
     } else {
-        color = vbcolor::Yellow;
+        state = State::Settling;
     }
     if (score < 0) {
         score = 0;
         holdCounter = 0;
-        color = vbcolor::Red;
+        state = State::Unsteady;
     }
-    return color;
+    return state;
 }
 
 QString versionCaption(quint8 firmware, quint8 prefix) {

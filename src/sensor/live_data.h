@@ -22,9 +22,6 @@ QString temperatureText(quint8 b);
 // divided by 100 with the 4096 range, else by 25; e.g. "5 В".
 QString voltageText(int level, bool range4096);
 
-// Background of the full-level labels for the ratio H / L.
-quint32 ratioColor(double q);
-
 // Little-endian fields of an answer, 1-based positions; nullopt when the
 // answer is too short.
 std::optional<quint32> u32At(const QByteArray& a, int pos);
@@ -37,8 +34,9 @@ struct Stability {
     double average = 0;
     int score = 0;
 
-    // Runs for one data answer with raw value r; returns the fill colour.
-    quint32 update(quint32 r, int& holdCounter);
+    enum class State { Unsteady, Settling, Steady };
+    // Runs for one data answer with raw value r.
+    State update(quint32 r, int& holdCounter);
 };
 
 // The version caption of an identity answer: the prefix (when not 0) and

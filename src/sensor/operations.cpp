@@ -48,7 +48,7 @@ const QString AskChangePwd =
 // "<prefix>: Датчик не подключен!". Returns true when refused.
 bool refuseDisconnected(const SensorContext& ctx, const QString& prefix, UserDialog& dlg,
                         Outcome& out) {
-    if (!sensorDisconnected(ctx.tekCaption))
+    if (!ctx.noData)
         return false;
     dlg.message(txt::NotConnected);
     out.logLines << prefix + QStringLiteral(": ") + txt::NotConnected;
@@ -170,10 +170,6 @@ quint8 modeByteOf(const ModeInputs& in) {
 quint8 smoothingByteOf(int sgla, bool termokompensOff) {
     // The slider runs 0..15; bits 4-6 of the byte stay clear whatever comes in.
     return static_cast<quint8>((sgla & 0x0F) | (termokompensOff ? 0x80 : 0));
-}
-
-bool sensorDisconnected(const QString& tekCaption) {
-    return tekCaption.startsWith(QChar(0x043D)) || tekCaption.startsWith(QChar(0x041D));
 }
 
 Outcome hig(const SensorContext& ctx, UserDialog& dlg) {

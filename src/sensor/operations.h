@@ -1,7 +1,7 @@
 #pragma once
-// The operations of the settings page. Each takes what the window shows
-// (selected address, the current-value caption, the last mode byte, the
-// firmware number, the texts of its boxes), asks and tells the user through
+// The operations of the settings page. Each takes what the session knows
+// (selected address, whether data came, the last mode byte, the firmware
+// number) and the texts of the page's boxes, asks and tells the user through
 // the dialog seam, and returns what the window is to do: the new pending
 // request, log lines, flags. None of them touches the port.
 
@@ -16,7 +16,7 @@ namespace sensor {
 
 struct SensorContext {
     std::optional<quint8> address; // the selected entry of CmbNet; nullopt when none
-    QString tekCaption;            // caption of tek ("Нет данных" until data arrive)
+    bool noData = false;           // no data answer since the port was closed
     quint8 modeByte = 0;           // mode byte of the last data answer
     int firmware = 0;              // firmware number of the last identity answer
 };
@@ -52,9 +52,6 @@ quint8 modeValueOf(ModeOption option);
 quint8 modeByteOf(const ModeInputs& in);
 // Smoothing value (low four bits) plus 128 when thermo-compensation is off.
 quint8 smoothingByteOf(int sgla, bool termokompensOff);
-
-// True when the caption of tek says there are no data (begins with "н"/"Н").
-bool sensorDisconnected(const QString& tekCaption);
 
 // Set full / empty level to the current reading.
 Outcome hig(const SensorContext& ctx, UserDialog& dlg);

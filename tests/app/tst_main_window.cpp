@@ -4,8 +4,8 @@
 
 #include "app/gui/form2.h"
 #include "app/gui/markers.h"
-#include "app/gui/vb_colors.h"
-#include "link/colors.h"
+#include "base/gui/vb_colors.h"
+#include "base/gui/colors.h"
 #include "link/frame.h"
 #include "tables/gui/form1.h"
 

@@ -4,8 +4,8 @@
 #include "test_support.h"
 #include "window_harness.h"
 
-#include "app/gui/vb_colors.h"
-#include "link/colors.h"
+#include "base/gui/vb_colors.h"
+#include "base/gui/colors.h"
 #include "link/frame.h"
 #include "tables/gui/form1.h"
 

@@ -5,8 +5,8 @@
 
 #include "base/message_window.h"
 
-#include "app/gui/vb_colors.h"
-#include "link/colors.h"
+#include "base/gui/vb_colors.h"
+#include "base/gui/colors.h"
 #include "link/frame.h"
 #include "sensor/gui/form4.h"
 #include "tables/gui/form3.h"

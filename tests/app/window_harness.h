@@ -1,16 +1,21 @@
 #pragma once
 // A main window on the simulator with scripted dialogue, recorded tones and a
-// fixed clock, driven tick by tick.
+// fixed clock, driven tick by tick. Controls are found by their objectName;
+// the exchange is driven and inspected through the session.
 
-#include "app/gui/frm_serial.h"
 #include "base/clock.h"
+#include "base/gui/controls.h"
+#include "base/text_1251.h"
 #include "base/tones.h"
 #include "base/work_log.h"
+#include "app/gui/frm_serial.h"
+#include "session/session.h"
 #include "sim/demo_line.h"
 #include "sim/virtual_port.h"
 #include "support/scripted_dialog.h"
-#include "ui_frmserial.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -37,17 +42,44 @@ inline QString shownHex(const QPlainTextEdit* txtRec) {
 
 inline const QString SimItem = QStringLiteral("Симулятор");
 
+// A top-level window (Form1, Form3) by its objectName.
+inline QWidget* topLevel(const char* name) {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String(name))
+            return w;
+    }
+    qFatal("No window named %s", name);
+    return nullptr;
+}
+
+// Runs a handler slot (e.g. "hig_Click") of whichever page of the window has it.
+inline void runHandler(QObject* window, const char* slot) {
+    const QByteArray signature = QByteArray(slot) + "()";
+    QList<QObject*> candidates{window};
+    candidates += window->findChildren<QObject*>();
+    for (QObject* o : candidates) {
+        if (o->metaObject()->indexOfSlot(signature.constData()) >= 0) {
+            QMetaObject::invokeMethod(o, slot, Qt::DirectConnection);
+            return;
+        }
+    }
+    qFatal("No handler %s", slot);
+}
+
 // The window's outside world for a test: scripted dialogue, recorded tones,
-// a fixed clock and a temporary folder for the log and the file dialogs.
+// a fixed clock, a session and a temporary folder for the log and the file
+// dialogs.
 struct WindowServices {
     ScriptedDialog dialog;
     RecordingTones tones;
     FixedClock clock;
     QTemporaryDir dir;
+    session::Session session;
 
     // Services with these filled in; the test adds the ports.
     frmSerial::Services services() {
         frmSerial::Services sv;
+        sv.session = &session;
         sv.dialog = &dialog;
         sv.tones = &tones;
         sv.clock = &clock;
@@ -59,7 +91,7 @@ struct WindowServices {
 
 struct WindowHarness : WindowServices {
     DemoLine line;
-    VirtualPort* port = nullptr; // the port of the last open, owned by the window
+    VirtualPort* port = nullptr; // the port of the last open, owned by the session
     std::unique_ptr<frmSerial> w;
     QStringList ports{SimItem};
 
@@ -81,24 +113,37 @@ struct WindowHarness : WindowServices {
         w->Load();
     }
 
-    Ui::frmSerial* ui() const { return w->ui; }
+    // A control of the main window by objectName.
+    template <class T = QWidget>
+    T* c(const char* name) const {
+        return control<T>(w.get(), name);
+    }
+    // A control of another window (Form1, Form3, Form4) by objectName.
+    template <class T = QWidget>
+    T* in(const char* window, const char* name) const {
+        if (QLatin1String(window) == QLatin1String("Form4"))
+            return control<T>(control<QWidget>(w.get(), window), name);
+        return control<T>(topLevel(window), name);
+    }
+    // Runs the handler bound to a control, e.g. run("hig_Click").
+    void run(const char* handler) { runHandler(w.get(), handler); }
 
     // Shows the main window (second Timer1 tick) and picks the simulator.
     void open() {
         w->Timer1_Timer();
         w->Timer1_Timer();
-        w->ui->CmbPort->setCurrentText(SimItem);
+        c<QComboBox>("CmbPort")->setCurrentText(SimItem);
         w->BTNOpenCom_Click();
     }
 
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
-            w->TMRComm_Timer();
+            session.tick();
     }
 
     // Polls the line and selects the first sensor found; its identity is read.
     void findSensors() {
-        w->Opros_Click();
+        run("Opros_Click");
         ticks(3); // poll out; list in + identity out; identity in + data poll out
     }
 
@@ -106,10 +151,5 @@ struct WindowHarness : WindowServices {
         QFile f(w->workLog().path());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    QString logText() const; // decoded from Windows-1251
+    QString logText() const { return text1251::decode(logBytes()); }
 };
-
-#include "base/text_1251.h"
-inline QString WindowHarness::logText() const {
-    return text1251::decode(logBytes());
-}

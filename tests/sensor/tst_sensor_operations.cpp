@@ -14,7 +14,6 @@ namespace {
 SensorContext connectedSensor(int firmware = 0, quint8 address = 1) {
     SensorContext c;
     c.address = address;
-    c.tekCaption = QStringLiteral("123456");
     c.modeByte = 0;
     c.firmware = firmware;
     return c;
@@ -67,8 +66,6 @@ private slots:
     void passwordCancelAndNoSensor();
     void changePasswordAskedFirst();
     void networkPoll();
-    void disconnectedCheck_data();
-    void disconnectedCheck();
 };
 
 // Whole request lengths, CRC included, at the firmware thresholds.
@@ -152,28 +149,28 @@ void TestSensorOperations::setToCurrent() {
 void TestSensorOperations::setToCurrentRefusals_data() {
     QTest::addColumn<bool>("full");
     QTest::addColumn<bool>("selected");
-    QTest::addColumn<QString>("tek");
+    QTest::addColumn<bool>("noData");
     QTest::addColumn<int>("mode");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QStringList>("log");
     const QString smoothing =
         QStringLiteral(" На время калибровки снимите СГЛАЖИВАНИЕ и нажмите УСТАНОВИТЬ");
     QTest::newRow("no sensor, silent even without data")
-        << true << false << "Нет данных" << 8 << QStringList() << QStringList();
-    QTest::newRow("full, no data") << true << true << "Нет данных" << 8 << QStringList{NotConnected}
+        << true << false << true << 8 << QStringList() << QStringList();
+    QTest::newRow("full, no data") << true << true << true << 8 << QStringList{NotConnected}
                                    << QStringList{"Cmd SetHight: Датчик не подключен!"};
-    QTest::newRow("empty, no data") << false << true << "нет" << 0 << QStringList{NotConnected}
+    QTest::newRow("empty, no data") << false << true << true << 0 << QStringList{NotConnected}
                                     << QStringList{"Cmd SetLow: Датчик не подключен!"};
     QTest::newRow("full, smoothing on")
-        << true << true << "5000" << 0x08 << QStringList{smoothing} << QStringList();
+        << true << true << false << 0x08 << QStringList{smoothing} << QStringList();
     QTest::newRow("empty, smoothing with other bits")
-        << false << true << "5000" << 0xFF << QStringList{smoothing} << QStringList();
+        << false << true << false << 0xFF << QStringList{smoothing} << QStringList();
 }
 
 void TestSensorOperations::setToCurrentRefusals() {
     QFETCH(bool, full);
     QFETCH(bool, selected);
-    QFETCH(QString, tek);
+    QFETCH(bool, noData);
     QFETCH(int, mode);
     QFETCH(QStringList, messages);
     QFETCH(QStringList, log);
@@ -181,7 +178,7 @@ void TestSensorOperations::setToCurrentRefusals() {
     SensorContext ctx = connectedSensor(176);
     if (!selected)
         ctx.address.reset();
-    ctx.tekCaption = tek;
+    ctx.noData = noData;
     ctx.modeByte = static_cast<quint8>(mode);
     const Outcome o = full ? hig(ctx, dlg) : low(ctx, dlg);
     QVERIFY(!o.frame);
@@ -401,7 +398,7 @@ void TestSensorOperations::setModeRefusals() {
     ScriptedDialog dlg;
     SensorContext ctx = connectedSensor(176);
     ctx.address.reset();
-    ctx.tekCaption = QStringLiteral("Нет данных");
+    ctx.noData = true;
     Outcome o = Set_mode(ctx, ModeInputs{}, dlg);
     QVERIFY(!o.frame);
     QVERIFY(!o.setModeYes);
@@ -409,7 +406,7 @@ void TestSensorOperations::setModeRefusals() {
     QCOMPARE(o.logLines, QStringList{"Cmd Change mode to: Датчик не подключен!"});
 
     ScriptedDialog quiet;
-    ctx.tekCaption = QStringLiteral("777");
+    ctx.noData = false;
     o = Set_mode(ctx, ModeInputs{}, quiet);
     QVERIFY(!o.frame);
     QVERIFY(quiet.calls.isEmpty());
@@ -514,7 +511,7 @@ void TestSensorOperations::netRefusals() {
     // Disconnected: refused before the input box.
     ScriptedDialog dlg;
     SensorContext ctx = connectedSensor(0, 9);
-    ctx.tekCaption = QStringLiteral("Нет данных");
+    ctx.noData = true;
     Outcome o = net(ctx, dlg);
     QVERIFY(!o.frame);
     QCOMPARE(kinds(dlg), QStringList{"message"});
@@ -657,7 +654,7 @@ void TestSensorOperations::passwordCancelAndNoSensor() {
 
     ScriptedDialog off;
     ctx = connectedSensor(0);
-    ctx.tekCaption = QStringLiteral("Нет данных");
+    ctx.noData = true;
     o = Vvod_PWD(ctx, off);
     QVERIFY(o.clearPending);
     QCOMPARE(kinds(off), QStringList{"message"});
@@ -687,22 +684,6 @@ void TestSensorOperations::networkPoll() {
     QVERIFY(o.setNetOpr);
     QVERIFY(o.setModeYes);
     QCOMPARE(o.logLines, QStringList{"Cmd Ask Net "});
-}
-
-void TestSensorOperations::disconnectedCheck_data() {
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("disconnected");
-    QTest::newRow("no-data caption") << "Нет данных" << true;
-    QTest::newRow("lower-case н") << "нет" << true;
-    QTest::newRow("Latin H is not it") << "Hi" << false;
-    QTest::newRow("a reading") << "123456" << false;
-    QTest::newRow("empty") << "" << false;
-}
-
-void TestSensorOperations::disconnectedCheck() {
-    QFETCH(QString, caption);
-    QFETCH(bool, disconnected);
-    QCOMPARE(sensorDisconnected(caption), disconnected);
 }
 
 QTEST_APPLESS_MAIN(TestSensorOperations)

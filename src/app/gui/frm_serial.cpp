@@ -1,101 +1,121 @@
 #include "app/gui/frm_serial.h"
 
+#include "base/gui/colors.h"
 #include "app/gui/form2.h"
 #include "app/gui/markers.h"
-#include "app/gui/vb_colors.h"
+#include "base/gui/vb_colors.h"
 #include "base/clock.h"
 #include "base/message_window.h"
 #include "base/tones.h"
 #include "base/user_dialog.h"
 #include "base/work_log.h"
-#include "firmware/firmware_runner.h"
-#include "generator/remote_commands.h"
-#include "link/colors.h"
+#include "firmware/gui/firmware_page.h"
+#include "generator/gui/remote_page.h"
 #include "link/port.h"
 #include "link/port_list.h"
-#include "sensor/gui/form4.h"
-#include "tables/gui/form1.h"
+#include "sensor/gui/settings_page.h"
+#include "session/session.h"
 #include "tables/gui/form3.h"
+#include "tables/gui/tables_page.h"
 #include "ui_frmserial.h"
 
 #include <QCloseEvent>
 #include <QTimer>
 
 frmSerial::frmSerial(Services services, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::frmSerial), engine(*this), services_(std::move(services)) {
+    : QMainWindow(parent), ui(new Ui::frmSerial), services_(std::move(services)),
+      session_(*services_.session) {
     ui->setupUi(this);
-    // Timers and the file-dialog holders are controls of the window too.
+    session_.setDialog(services_.dialog);
+    session_.setTones(services_.tones);
+    // Timers and the file-dialog holders are controls of the window too; the
+    // exchange tick TMRComm is the session's.
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
-    TMRComm = new QTimer(this);
-    TMRComm->setObjectName(QStringLiteral("TMRComm"));
-    TMRComm->setInterval(1000);
-    Timer3 = new QTimer(this);
-    Timer3->setObjectName(QStringLiteral("Timer3"));
-    Timer3->setInterval(50);
     for (const char* name : {"CommonDialog1", "CommonDialog2"}) {
         auto* holder = new QObject(this);
         holder->setObjectName(QLatin1String(name));
         holder->setProperty("tag", QStringLiteral("1"));
     }
     log_ = std::make_unique<WorkLog>(*services_.clock);
-    form1_ = new Form1(nullptr);
     form2_ = new Form2(nullptr);
-    form3_ = new Form3(nullptr);
-    form4_ = new Form4(this);
     setFillColor(ui->Pic, vbcolor::LinkIdle);
     setFillColor(ui->ind_stab, vbcolor::LightGrey);
-    setFillColor(form1_->ui.ind_stab, vbcolor::LightGrey);
     setFillColor(ui->pic1, vbcolor::LightGrey);
     setForeColor(ui->MsgCom, vbcolor::ButtonText);
     ui->txtRec->setMaximumBlockCount(2000);
     ui->errBox->setMaximumBlockCount(2000);
+
+    tables_ = new TablesPage(this, session_, services_.programDir);
+    settings_ = new SettingsPage(this, session_, tables_->tableWindow());
+    remote_ = new RemotePage(this, session_, services_.programDir);
+    FirmwarePage::Hooks hooks;
+    hooks.closePort = [this] { BTNCloseCom_Click(); };
+    hooks.portItem = [this] { return ui->CmbPort->currentText(); };
+    hooks.started = services_.firmwareStarted;
+    hooks.folder = services_.programDir;
+    firmware_ = new FirmwarePage(this, session_, hooks);
     connectControls();
+    connectSession();
 }
 
 frmSerial::~frmSerial() {
     // A firmware run still going is cancelled and awaited before its port goes.
-    delete firmwareRunner_;
-    firmwareRunner_ = nullptr;
-    engine.setPort(nullptr);
-    delete form1_;
+    delete firmware_;
+    firmware_ = nullptr;
+    delete tables_;
     delete form2_;
-    delete form3_;
+    session_.disconnect(this);
     delete ui;
+}
+
+void frmSerial::setDialog(UserDialog* dialog) {
+    services_.dialog = dialog;
+    session_.setDialog(dialog);
 }
 
 void frmSerial::connectControls() {
     connect(Timer1, &QTimer::timeout, this, &frmSerial::Timer1_Timer);
-    connect(TMRComm, &QTimer::timeout, this, &frmSerial::TMRComm_Timer);
     connect(ui->BTNOpenCom, &QPushButton::clicked, this, &frmSerial::BTNOpenCom_Click);
     connect(ui->BTNCloseCom, &QPushButton::clicked, this, &frmSerial::BTNCloseCom_Click);
     connect(ui->CmbNet, &QComboBox::activated, this, [this] { CmbNet_Click(); });
-    connect(ui->Slider1, &QSlider::valueChanged, this,
-            [this](int v) { ui->sgla->setText(QString::number(v)); });
-    connect(ui->Slider1d, &QSlider::valueChanged, this,
-            [this](int v) { ui->sglad->setText(QString::number(v)); });
-    connect(ui->SSTab1, &QTabWidget::tabBarClicked, this, [this] {
-        const bool on = ui->ch_ver->isChecked();
-        ui->Slider1d->setVisible(on);
-        ui->Label25->setVisible(on);
-        ui->sglad->setVisible(on);
+    connect(ui->CmbNet, &QComboBox::currentIndexChanged, this, &frmSerial::selectionChanged);
+}
+
+void frmSerial::connectSession() {
+    using session::Session;
+    connect(&session_, &Session::exchangeShown, this, &frmSerial::out_win);
+    connect(&session_, &Session::statusChanged, ui->MsgCom, &QLabel::setText);
+    connect(&session_, &Session::statusToneChanged, this, [this](session::StatusTone tone) {
+        setForeColor(ui->MsgCom, tone == session::StatusTone::Connected ? vbcolor::DarkGreen
+                                 : tone == session::StatusTone::Error   ? vbcolor::Red
+                                                                        : vbcolor::ButtonText);
     });
-    connectSettingsPage();
-    connectGeneratorPage();
-    connectCalibrationPage();
-    connectFirmwarePage();
+    connect(&session_, &Session::lampChanged, this, [this](session::Lamp lamp) {
+        static constexpr quint32 colours[] = {vbcolor::LinkIdle, vbcolor::White, vbcolor::Grey,
+                                              vbcolor::Red};
+        setFillColor(ui->Pic, colours[int(lamp)]);
+    });
+    connect(&session_, &Session::errorTallied, this, [this](const QString& text) {
+        ui->errBox->moveCursor(QTextCursor::End);
+        ui->errBox->insertPlainText(text);
+    });
+    connect(&session_, &Session::answerLength, this,
+            [this](int n) { ui->len_answ->setText(QString::number(n)); });
+    connect(&session_, &Session::logLine, this, &frmSerial::str_to_log);
+    connect(&session_, &Session::identityReceived, this, &frmSerial::showIdentity);
+    connect(&session_, &Session::dataReceived, this,
+            [this](const sensor::DataAnswer& d, live::Stability::State s) { showData(d, int(s)); });
+    connect(&session_, &Session::frequencyReported, this, &frmSerial::showFrequency);
+    connect(&session_, &Session::networkFound, this, &frmSerial::fillNetList);
+    connect(&session_, &Session::portLost, this, &frmSerial::portVanished);
+    connect(&session_, &Session::closeRequested, this, &frmSerial::BTNCloseCom_Click);
 }
 
 void frmSerial::Load() {
     // 1. State.
-    engine.sec_wr_table = 0;
-    engine.frequencyMode = false;
-    engine.mode_yes = true;
-    engine.net_opr = false;
-    Ur_progressBar = 1024;
-    engine.badData = false;
-    splashTicks = 0;
+    splashTicks_ = 0;
     // 2. Splash instead of the main window.
     hide();
     form2_->show();
@@ -119,10 +139,7 @@ void frmSerial::Load() {
     ui->CmbPort->clear();
     ui->CmbPort->addItem(QStringLiteral("----"));
     ui->CmbPort->setCurrentIndex(0);
-    ui->VibGenCmd->clear();
-    ui->VibGenCmd->addItems(generator::itemNames());
-    ui->VibGenCmd->setCurrentIndex(0);
-    VibGenCmd_Click();
+    remote_->load();
     // 8. Timer and the open button.
     Timer1->start();
     ui->BTNOpenCom->setEnabled(true);
@@ -135,17 +152,17 @@ void frmSerial::Load() {
 }
 
 void frmSerial::startupError(const QString& description, int number) {
-    services_.dialog->message(description, QStringLiteral("Error#") + QString::number(number),
+    session_.dialog().message(description, QStringLiteral("Error#") + QString::number(number),
                               UserDialog::Icon::Critical);
 }
 
 void frmSerial::Timer1_Timer() {
-    if (splashTicks == 1) {
+    if (splashTicks_ == 1) {
         form2_->hide();
         show();
     }
-    if (splashTicks < 32767)
-        ++splashTicks;
+    if (splashTicks_ < 32767)
+        ++splashTicks_;
     rescanPorts();
 }
 
@@ -169,31 +186,27 @@ void frmSerial::BTNOpenCom_Click() {
     if (!port || !port->open(path, &error)) {
         const QString text = QStringLiteral("Com Port ") + item +
                              QStringLiteral(" недоступен. Установите нужный порт.");
-        {
-            ExchangeEngine::BusyGuard guard(engine);
-            // A port that opened but refused its line settings says so first.
-            if (port && !port->setupError().isEmpty())
-                services_.dialog->message(port->setupError(), {}, UserDialog::Icon::None);
-            services_.dialog->message(text, {}, UserDialog::Icon::Warning);
-        }
+        // A port that opened but refused its line settings says so first.
+        if (port && !port->setupError().isEmpty())
+            session_.dialog().message(port->setupError(), {}, UserDialog::Icon::None);
+        session_.dialog().message(text, {}, UserDialog::Icon::Warning);
         str_to_log(text);
         BTNCloseCom_Click();
         return;
     }
-    port_ = std::move(port);
-    engine.setPort(port_.get());
+    session_.attachPort(std::move(port));
     // Whatever a window left pending while the port was closed (the table
     // window stays usable) is not for the sensor now on the line: the first
     // frame after an open is the identity request of the selected address.
     CmbNet_Click();
     SwitchTags(this);
-    TMRComm->start();
+    session_.startTicking();
     ui->BTNOpenCom->setEnabled(false);
     ui->BTNCloseCom->setEnabled(true);
-    engine.writeFailures = 0;
     str_to_log(QStringLiteral("Com Port ") + path + QStringLiteral(" Open"));
     applyConnectedColumn();
-    services_.tones->shortBeep();
+    if (services_.tones)
+        services_.tones->shortBeep();
 }
 
 void frmSerial::applyConnectedColumn() {
@@ -221,13 +234,9 @@ void frmSerial::applyClosedColumn() {
 }
 
 void frmSerial::BTNCloseCom_Click() {
-    TMRComm->stop();
+    session_.stopTicking();
     applyClosedColumn();
-    engine.setPort(nullptr);
-    if (port_) {
-        port_->close();
-        port_.reset();
-    }
+    session_.detachPort();
     CloseAllTags(this);
     for (QWidget* w : {static_cast<QWidget*>(ui->gen_zapr), static_cast<QWidget*>(ui->Label10),
                        static_cast<QWidget*>(ui->rdf), static_cast<QWidget*>(ui->kko),
@@ -258,7 +267,7 @@ void frmSerial::resetDisplays() {
                        static_cast<QWidget*>(ui->Label19)})
         setBackColor(w, vbcolor::ButtonFace);
     setFillColor(ui->ind_stab, vbcolor::LightGrey);
-    setFillColor(form1_->ui.ind_stab, vbcolor::LightGrey);
+    tables_->resetDisplays();
 }
 
 void frmSerial::portVanished() {
@@ -267,38 +276,43 @@ void frmSerial::portVanished() {
     // Close first, so that no further tick meets the dead port.
     BTNCloseCom_Click();
     str_to_log(text);
-    ExchangeEngine::BusyGuard guard(engine);
-    services_.dialog->message(text, {}, UserDialog::Icon::Warning);
+    session_.dialog().message(text, {}, UserDialog::Icon::Warning);
+}
+
+void frmSerial::selectionChanged() {
+    std::optional<quint8> address;
+    bool ok = false;
+    const int v = ui->CmbNet->currentText().trimmed().toInt(&ok);
+    if (ui->CmbNet->currentIndex() >= 0 && ok && v >= 0 && v <= 255)
+        address = static_cast<quint8>(v);
+    session_.setSelectedAddress(
+        address, ui->CmbNet->currentIndex() < 0 ? QString() : ui->CmbNet->currentText());
 }
 
 void frmSerial::CmbNet_Click() {
-    engine.wrs = engine.Zapros_ser_num();
-    engine.mode_yes = true;
+    selectionChanged();
+    session_.requestIdentity();
 }
 
 void frmSerial::closeEvent(QCloseEvent* event) {
-    if (firmwareRunner_ && firmwareRunner_->isRunning()) {
-        delete firmwareRunner_; // cancels the run and waits for the worker
-        firmwareRunner_ = nullptr;
+    if (!firmware_->closeWindow()) {
+        event->ignore();
+        return;
     }
     // Closing the window always runs the port Close handler, open or not,
     // so the run's log ends with the "Closed" line.
     BTNCloseCom_Click();
     Timer1->stop();
-    form1_->close();
     form2_->close();
-    form3_->close();
-    form4_->close();
+    settings_->closeWindows();
+    tables_->closeWindows();
     event->accept();
 }
 
 void frmSerial::str_to_log(const QString& text) {
-    if (engine.replaying)
-        return;
     if (log_->append(text) == WorkLog::AppendResult::FailedFirstTime && !logFailureShown_) {
         logFailureShown_ = true;
-        ExchangeEngine::BusyGuard guard(engine);
-        services_.dialog->message(QStringLiteral("Не удалось дописать журнал работы ") +
+        session_.dialog().message(QStringLiteral("Не удалось дописать журнал работы ") +
                                       log_->path() +
                                       QStringLiteral(". Работа продолжается без журнала."),
                                   {}, UserDialog::Icon::Warning);
@@ -307,52 +321,6 @@ void frmSerial::str_to_log(const QString& text) {
 
 void frmSerial::out_win(const QByteArray& bytes) {
     ui->txtRec->setPlainText(outWinText(bytes));
-}
-
-void frmSerial::message(const QString& text) {
-    ExchangeEngine::BusyGuard guard(engine);
-    services_.dialog->message(text);
-}
-
-void frmSerial::shortBeep() {
-    services_.tones->shortBeep();
-}
-void frmSerial::longBeep() {
-    services_.tones->longBeep();
-}
-
-std::optional<quint8> frmSerial::selectedAddress() const {
-    if (ui->CmbNet->currentIndex() < 0)
-        return std::nullopt;
-    bool ok = false;
-    const int v = ui->CmbNet->currentText().trimmed().toInt(&ok);
-    if (!ok || v < 0 || v > 255)
-        return std::nullopt;
-    return static_cast<quint8>(v);
-}
-
-QString frmSerial::selectedAddressText() const {
-    return ui->CmbNet->currentIndex() < 0 ? QString() : ui->CmbNet->currentText();
-}
-
-void frmSerial::setStatus(const QString& text) {
-    ui->MsgCom->setText(text);
-}
-void frmSerial::setStatusColor(quint32 vbColor) {
-    setForeColor(ui->MsgCom, vbColor);
-}
-quint32 frmSerial::lampColor() const {
-    return fillColor(ui->Pic);
-}
-void frmSerial::setLampColor(quint32 vbColor) {
-    setFillColor(ui->Pic, vbColor);
-}
-void frmSerial::appendErrBox(const QString& text) {
-    ui->errBox->moveCursor(QTextCursor::End);
-    ui->errBox->insertPlainText(text);
-}
-void frmSerial::setLenAnsw(int n) {
-    ui->len_answ->setText(QString::number(n));
 }
 
 void frmSerial::fillNetList(const QList<quint8>& addresses, const QString& text) {

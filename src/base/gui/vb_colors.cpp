@@ -1,6 +1,6 @@
-#include "app/gui/vb_colors.h"
+#include "base/gui/vb_colors.h"
 
-#include "link/colors.h"
+#include "base/gui/colors.h"
 
 #include <QApplication>
 #include <QPalette>

@@ -1,4 +1,4 @@
-#include "link/colors.h"
+#include "base/gui/colors.h"
 #include "link/exchange_engine.h"
 #include "link/frame.h"
 #include "link/port.h"

@@ -1,0 +1,115 @@
+#include "firmware/gui/firmware_page.h"
+
+#include "base/gui/controls.h"
+#include "base/user_dialog.h"
+#include "firmware/firmware_runner.h"
+#include "session/session.h"
+
+#include <QBoxLayout>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks)
+    : QObject(root), root_(root), session_(session), hooks_(std::move(hooks)),
+      runner_(new firmware::FirmwareRunner(this)) {
+    setObjectName(QStringLiteral("firmwarePage"));
+    auto* log = control<QPlainTextEdit>(root_, "txtRec1");
+    QWidget* box = log->parentWidget();
+    progress_ = new QProgressBar(box);
+    progress_->setObjectName(QStringLiteral("fwProgress"));
+    progress_->setRange(0, 1);
+    progress_->setValue(0);
+    progress_->setFormat(QStringLiteral("%v из %m блоков"));
+    progress_->setTextVisible(false); // until a run says how many blocks
+    cancel_ = new QPushButton(QStringLiteral("Отмена"), box);
+    cancel_->setObjectName(QStringLiteral("fwCancel"));
+    cancel_->setEnabled(false);
+    // Put both right under the loader's log.
+    if (auto* layout = qobject_cast<QBoxLayout*>(box->layout())) {
+        const int at = layout->indexOf(log);
+        auto* row = new QHBoxLayout;
+        row->addWidget(progress_, 1);
+        row->addWidget(cancel_);
+        layout->insertLayout(at < 0 ? layout->count() : at + 1, row);
+    } else if (QLayout* other = box->layout()) {
+        other->addWidget(progress_);
+        other->addWidget(cancel_);
+    }
+
+    runner_->setDialog(&session_.dialog());
+    runner_->setEngineControl([this] { session_.stopTicking(); },
+                              [this] {
+                                  if (session_.isOpen())
+                                      session_.startTicking();
+                              },
+                              [this] { hooks_.closePort(); });
+    connect(runner_, &firmware::FirmwareRunner::logText, this,
+            [log](const QString& text, bool caretToEnd) {
+                log->setPlainText(text);
+                if (caretToEnd)
+                    log->moveCursor(QTextCursor::End);
+            });
+    connect(runner_, &firmware::FirmwareRunner::progress, this, [this](int done, int total) {
+        progress_->setMaximum(qMax(1, total));
+        progress_->setValue(done);
+    });
+    connect(runner_, &firmware::FirmwareRunner::runningChanged, this, [this](bool running) {
+        // While the loader has the port, it can be neither closed nor used
+        // for a second run; afterwards the controls follow the port again.
+        const bool portOpen = session_.isOpen();
+        cancel_->setEnabled(running);
+        for (const char* name : {"BTNCloseCom", "start", "Command8"})
+            control<QWidget>(root_, name)->setEnabled(!running && portOpen);
+        if (running) {
+            progress_->setTextVisible(true);
+            if (hooks_.started)
+                hooks_.started();
+        }
+    });
+    connect(runner_, &firmware::FirmwareRunner::finished, this,
+            [this] { session_.setWriteFailures(runner_->lastResult().writeFailures); });
+    connect(cancel_, &QPushButton::clicked, runner_, &firmware::FirmwareRunner::cancel);
+    connect(control<QPushButton>(root_, "Command8"), &QPushButton::clicked, this,
+            &FirmwarePage::Command8_Click);
+    connect(control<QPushButton>(root_, "start"), &QPushButton::clicked, this,
+            &FirmwarePage::start_Click);
+}
+
+FirmwarePage::~FirmwarePage() {
+    delete runner_; // cancels the run and waits for the worker
+}
+
+bool FirmwarePage::closeWindow() {
+    if (runner_ && runner_->isRunning()) {
+        delete runner_; // cancels the run and waits for the worker
+        runner_ = nullptr;
+    }
+    return true;
+}
+
+void FirmwarePage::Command8_Click() {
+    const QString path = session_.dialog().openFileName(
+        QStringLiteral("Open"), QStringLiteral("Bin Files (*.cri)"), hooks_.folder);
+    if (path.isEmpty())
+        return;
+    imagePath_ = path;
+    control<QLabel>(root_, "filename_prog")->setText(QDir::toNativeSeparators(path));
+}
+
+void FirmwarePage::start_Click() {
+    if (!runner_)
+        return;
+    firmware::SessionParams params;
+    params.type = control<QRadioButton>(root_, "LV200")->isChecked()
+                      ? firmware::SensorType::LV200
+                      : firmware::SensorType::LV300;
+    params.resetCalibrations = control<QAbstractButton>(root_, "EEPROM")->isChecked();
+    params.writeFailures = session_.writeFailures();
+    Busy::Guard guard(session_.busy());
+    runner_->start(session_.port(), imagePath_, params);
+}

@@ -1,0 +1,447 @@
+#include "session/session.h"
+
+#include "base/tones.h"
+#include "link/frame.h"
+#include "link/port.h"
+#include "tables/table_texts.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace session {
+
+namespace {
+const QString FrequencyModeRefusal = QStringLiteral(
+    "Эту операцию невозможно выполнить в частотном режиме. Отключите ненадолго питание "
+    "датчика и сделайте опрос сети");
+constexpr quint8 DataPoll = 0xF0;
+constexpr quint8 Identity = 0xFC;
+} // namespace
+
+Session::Session(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
+    timer_->setObjectName(QStringLiteral("TMRComm"));
+    timer_->setInterval(1000);
+    connect(timer_, &QTimer::timeout, this, &Session::tick);
+}
+
+Session::~Session() = default;
+
+void Session::attachPort(std::unique_ptr<Port> port) {
+    port_ = std::move(port);
+    writeFailures_ = 0;
+}
+
+void Session::detachPort() {
+    stopTicking();
+    if (port_) {
+        port_->close();
+        port_.reset();
+    }
+    noData_ = true;
+    setLamp(Lamp::Idle);
+}
+
+void Session::startTicking() {
+    timer_->start();
+}
+
+void Session::stopTicking() {
+    timer_->stop();
+}
+
+void Session::setSelectedAddress(std::optional<quint8> address, const QString& shownText) {
+    address_ = address;
+    addressText_ = shownText;
+}
+
+QByteArray Session::identityRequest() const {
+    if (!address_)
+        return {};
+    return frame::request(*address_, Identity);
+}
+
+void Session::requestIdentity() {
+    pending_ = identityRequest();
+    refreshSettings_ = true;
+}
+
+sensor::SensorContext Session::context() const {
+    return {address_, noData_, modeByte_, firmware_};
+}
+
+void Session::apply(const sensor::Outcome& outcome) {
+    if (outcome.clearPending)
+        pending_.clear();
+    for (const QString& line : outcome.logLines)
+        log(line);
+    if (outcome.frame) {
+        pending_ = *outcome.frame;
+        if (outcome.showFrame)
+            echo(*outcome.frame);
+    }
+    if (outcome.setModeYes)
+        refreshSettings_ = true;
+    if (outcome.setNetOpr)
+        netPoll_ = true;
+}
+
+void Session::log(const QString& text) {
+    if (!replaying_)
+        emit logLine(text);
+}
+
+void Session::setLamp(Lamp lamp) {
+    lamp_ = lamp;
+    emit lampChanged(lamp);
+}
+
+void Session::shortBeep() {
+    if (tones_)
+        tones_->shortBeep();
+}
+
+void Session::longBeep() {
+    if (tones_)
+        tones_->longBeep();
+}
+
+void Session::tick() {
+    if (busy_.isBusy())
+        return;
+    Busy::Guard guard(busy_);
+    if (!port_)
+        return;
+    if (port_->hasVanished()) {
+        emit portLost();
+        return;
+    }
+
+    if (address_ && *address_ != currentAddress_) {
+        pending_ = identityRequest();
+        currentAddress_ = *address_;
+    }
+    if (tableWriteCountdown_ == 1) {
+        tableWriteCountdown_ = 0;
+        emit modeWriteDue();
+    }
+    if (tableWriteCountdown_ == 2)
+        tableWriteCountdown_ = 1;
+
+    if (pending_.isEmpty() && address_) {
+        pending_ = frame::request(*address_, DataPoll);
+    } else {
+        badData_ = false;
+        // Only a request can be refused; with nothing pending there is nothing
+        // to say, and saying it every second would bury the window in boxes.
+        if (frequencyMode_ && !pending_.isEmpty()) {
+            message(FrequencyModeRefusal);
+            pending_.clear();
+        }
+    }
+    // The boxes above (the refusal, the set-mode question) wait for the user;
+    // if the port was closed meanwhile, this tick has nothing to talk to.
+    if (!port_)
+        return;
+    echo(pending_);
+    holdCounter_ = qMax(0, holdCounter_ - 1);
+
+    // What is read now answers the request written on the previous tick.
+    const QByteArray received = port_->read(255);
+    const qint64 count = pending_.isEmpty() ? 0 : port_->write(pending_);
+
+    if (count != pending_.size()) {
+        message(QStringLiteral("Ошибка записи в порт"));
+        pending_.clear();
+        if (writeFailures_ >= 3) {
+            emit closeRequested();
+            return;
+        }
+        ++writeFailures_;
+        return;
+    }
+
+    writeFailures_ = 0;
+    pending_.clear();
+    setLamp(lamp_ == Lamp::BlinkOn ? Lamp::BlinkOff : Lamp::BlinkOn);
+    ++exchangeCounter_;
+    if (received.isEmpty()) {
+        emit errorTallied(QString::number(exchangeCounter_) + QStringLiteral(" пр\r\n"));
+        const QString text = QStringLiteral("Нет ответа от датчика с адресом ") + addressText_;
+        setTone(StatusTone::Plain);
+        setStatus(text);
+        log(text);
+        return;
+    }
+    setTone(StatusTone::Connected);
+    setStatus(QStringLiteral("Датчик подключен"));
+    frequencyMode_ = false;
+    process(received);
+}
+
+void Session::replay(const QByteArray& answer) {
+    // A recorded answer skips the port entirely and goes straight to the
+    // processing step; the flag keeps it out of the work log.
+    replaying_ = true;
+    process(answer);
+    replaying_ = false;
+}
+
+void Session::process(const QByteArray& answer) {
+    const int n = int(answer.size());
+    if (n > 0) {
+        const quint8 computed = frame::computedCrc(answer);
+        const bool crcOk = computed == static_cast<quint8>(answer.back());
+        emit answerLength(n);
+        if (n < 30)
+            echo(answer + QByteArray(1, static_cast<char>(computed)));
+        if (n > 5 && !crcOk)
+            emit errorTallied(QString::number(exchangeCounter_) + QStringLiteral(" ош\r\n"));
+        if (static_cast<quint8>(answer[0]) == frame::AnswerPrefix && n >= 4)
+            dispatch(answer, crcOk);
+        else
+            onNetworkPoll(answer);
+    }
+    setLamp(Lamp::Answered);
+    replaying_ = false;
+    if (port_ && port_->isOpen())
+        port_->flush();
+}
+
+void Session::logged(const QString& status, bool beep) {
+    setStatus(status);
+    log(status);
+    if (beep)
+        shortBeep();
+}
+
+void Session::dispatch(const QByteArray& a, bool crcOk) {
+    const int n = int(a.size());
+    const auto byte = [&](int pos) { return static_cast<quint8>(a[pos - 1]); }; // 1-based
+    switch (byte(3)) {
+    case 0xFC:
+        onIdentity(a);
+        refreshSettings_ = true;
+        setStatus(QStringLiteral(" Получен С/Н и вер. прошивки"));
+        break;
+    case 0xF0:
+        if (replaying_)
+            setStatus(QStringLiteral(" Получены данные."));
+        if (crcOk)
+            onData(a);
+        break;
+    case 0xFA:
+        logged(QStringLiteral(" Установлен нижний уровень."), true);
+        break;
+    case 0xF2:
+        logged(QStringLiteral(" Установлен новый режим."), true);
+        applyMode(byte(4));
+        if (n > 5 && firmware_ > 174)
+            emit smoothingReported(byte(5));
+        break;
+    case 0xF5:
+        logged(QStringLiteral(" Установлен верхний уровень."), true);
+        break;
+    case 0xFB:
+        logged(QStringLiteral(" Установлен сетевой номер."), true);
+        break;
+    case 0xF6:
+        logged(QStringLiteral("Установлен серийный номер."), false);
+        break;
+    case 0xF9:
+        logged(QStringLiteral("Сдвинут нижний уровень."), true);
+        break;
+    case 0xF4:
+        logged(QStringLiteral("Сдвинут верхний уровень."), true);
+        break;
+    case 0xEE:
+        logged(QStringLiteral("Уст. новый уровень ав. ост. топлива."), true);
+        emit lampThresholdReported(byte(4));
+        break;
+    case 0xF8:
+        logged(QStringLiteral("Пароль принят."), true);
+        break;
+    case 0xFD:
+        setTone(StatusTone::Error);
+        setStatus(QStringLiteral("Неверный пароль."));
+        log(QStringLiteral("Неверный пароль."));
+        longBeep();
+        emit refused();
+        break;
+    case 0xF7:
+        logged(QStringLiteral("Пароль изменен."), true);
+        break;
+    case 0x06:
+        setStatus(QStringLiteral("Пар."));
+        break;
+    case 0xED:
+        logged(QStringLiteral("Директивно изменен нижний уровень."), true);
+        break;
+    case 0xEC:
+        logged(QStringLiteral("Директивно изменен верхний уровень."), true);
+        break;
+    case 0xFE:
+        setStatus(QStringLiteral("Датчик в частотном режиме."));
+        if (const auto hertz = sensor::decodeFrequency(a))
+            emit frequencyReported(*hertz);
+        frequencyMode_ = true;
+        break;
+    case 0xEF:
+        onTable(a);
+        break;
+    case 0xF1:
+        setStatus(QStringLiteral("Установлена Тарир таблица."));
+        log(QStringLiteral("Установлена Тарировочная таблица."));
+        shortBeep();
+        break;
+    default:
+        setStatus(QStringLiteral(" Непонятно что пришло! "));
+        log(QStringLiteral("Непонятно что пришло!"));
+        longBeep();
+        message(QStringLiteral("Ответ не соответствует запросу"));
+        log(QStringLiteral("Ответ не соответствует запросу"));
+        longBeep();
+        break;
+    }
+}
+
+void Session::onIdentity(const QByteArray& a) {
+    const sensor::IdentityAnswer id = sensor::decodeIdentity(a);
+    if (id.firmware) {
+        firmware_ = *id.firmware;
+        if (!replaying_ && firmware_ == 172)
+            firmware172_ = true;
+    }
+    emit identityReceived(id);
+}
+
+void Session::onData(const QByteArray& a) {
+    frequencyMode_ = false;
+    const sensor::DataAnswer d = sensor::decodeData(a);
+    auto stability = live::Stability::State::Settling;
+    if (d.raw) {
+        noData_ = false;
+        stability = stability_.update(*d.raw, holdCounter_);
+    }
+    emit dataReceived(d, stability, refreshSettings_);
+    if (d.modeByte) {
+        modeByte_ = *d.modeByte;
+        if (refreshSettings_)
+            applyMode(modeByte_);
+    }
+    if (d.fault != sensor::DataFault::None)
+        return failDecoding(sensor::hintOf(d.fault));
+    if (port_) {
+        log(QStringList{QString::number(d.level), QString::number(*d.raw),
+                        QString::number(*d.empty), QString::number(*d.full), modeText_,
+                        d.temperatureText()}
+                .join(QStringLiteral(", ")));
+    }
+}
+
+void Session::failDecoding(sensor::FaultHint hint) {
+    if (badData_)
+        return;
+    message(QStringLiteral("Пришли ошибочные данные"));
+    if (hint == sensor::FaultHint::ChangeEmpty)
+        message(QStringLiteral("Измените уровень пустого"));
+    else if (hint == sensor::FaultHint::ChangeFull)
+        message(QStringLiteral("Измените уровень полного"));
+    badData_ = true;
+}
+
+void Session::applyMode(quint8 mode) {
+    const sensor::ModeDisplay d = sensor::Out_modes(mode, firmware172_);
+    levelRange_ = d.Ur_progressBar;
+    refreshSettings_ = false;
+    modeText_ = d.modeText;
+    emit modeReported(d);
+}
+
+void Session::onTable(const QByteArray& a) {
+    setStatus(QStringLiteral("Прочитана таблица."));
+    const tables::DecodedTable decoded = tables::decodeAnswer(a);
+    emit tableRead(decoded);
+    if (!decoded.table) {
+        // Refused: the boxes were left as they were.
+        const QString text = tables::txt::AnswerRefused + decoded.error;
+        setStatus(text);
+        log(text);
+        message(text);
+        longBeep();
+        return;
+    }
+    log(QStringLiteral("Прочитана таблица = ") + decoded.result);
+    shortBeep();
+}
+
+void Session::onNetworkPoll(const QByteArray& answer) {
+    if (netPoll_ && answer.size() < 20) {
+        QList<quint8> addresses;
+        QString text;
+        for (char c : answer) {
+            addresses.append(static_cast<quint8>(c));
+            text += QString::number(static_cast<quint8>(c)) + QLatin1Char(' ');
+        }
+        emit networkFound(addresses, text);
+        echo(answer);
+        log(QStringLiteral("Устройства в сети ") + text);
+        pending_ = identityRequest();
+        setStatus(QStringLiteral("Произошел опрос сети."));
+    }
+    netPoll_ = false;
+}
+
+Session::Reply Session::call(const QByteArray& frame, int timeoutMs) {
+    Reply reply;
+    if (!port_)
+        return reply;
+    Busy::Guard guard(busy_);
+    port_->read(4096); // what came before the question is not its answer
+    if (port_->write(frame) != frame.size()) {
+        reply.status = Reply::Status::WriteFailed;
+        return reply;
+    }
+    port_->flush();
+    // Collect until a whole frame is there, or the line has been quiet for a
+    // while after the first bytes (a network poll answers with bare bytes),
+    // or the time is up. The event loop runs meanwhile.
+    constexpr int QuietMs = 60;
+    QElapsedTimer sinceStart, sinceLast;
+    sinceStart.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!port_ || port_->hasVanished()) {
+            reply.status = Reply::Status::PortLost;
+            loop.quit();
+            return;
+        }
+        const QByteArray bytes = port_->read(255);
+        if (!bytes.isEmpty()) {
+            reply.answer += bytes;
+            sinceLast.start();
+            if (reply.answer.size() >= 4 &&
+                static_cast<quint8>(reply.answer[0]) == frame::AnswerPrefix &&
+                frame::answerIntact(reply.answer)) {
+                reply.status = Reply::Status::Answered;
+                loop.quit();
+                return;
+            }
+        }
+        if (!reply.answer.isEmpty() && sinceLast.elapsed() >= QuietMs) {
+            reply.status = Reply::Status::Answered;
+            loop.quit();
+        } else if (sinceStart.elapsed() >= timeoutMs) {
+            reply.status = reply.answer.isEmpty() ? Reply::Status::NoAnswer
+                                                  : Reply::Status::Answered;
+            loop.quit();
+        }
+    });
+    poll.start();
+    loop.exec();
+    return reply;
+}
+
+} // namespace session

@@ -1,0 +1,209 @@
+#include "tables/gui/tables_page.h"
+
+#include "base/gui/colors.h"
+#include "base/gui/controls.h"
+#include "base/gui/vb_colors.h"
+#include "base/user_dialog.h"
+#include "session/session.h"
+#include "tables/gui/form1.h"
+#include "tables/gui/form3.h"
+#include "tables/gui/portion_view.h"
+#include "tables/portions.h"
+#include "tables/table_file.h"
+#include "tables/table_frames.h"
+#include "tables/table_texts.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+
+namespace {
+quint32 stabilityColour(live::Stability::State s) {
+    switch (s) {
+    case live::Stability::State::Steady:
+        return vbcolor::Green;
+    case live::Stability::State::Settling:
+        return vbcolor::Yellow;
+    case live::Stability::State::Unsteady:
+        break;
+    }
+    return vbcolor::Red;
+}
+} // namespace
+
+TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& folder)
+    : QObject(root), root_(root), session_(session), folder_(folder), form1_(new Form1(nullptr)),
+      form3_(new Form3(nullptr)),
+      tabCalibration_(std::make_unique<tables::PortionCalibration>(tables::tabLayout(), folder)) {
+    setObjectName(QStringLiteral("tablesPage"));
+    setFillColor(form1_->ui.ind_stab, vbcolor::LightGrey);
+    renderTab();
+    // F9 polled inside a box of a tick or another handler waits.
+    form1_->attach([this]() -> UserDialog& { return session_.dialog(); }, folder_,
+                   [this](const std::function<void()>& op) {
+                       if (!session_.isBusy())
+                           op();
+                   });
+
+    const auto button = [this](const char* name) { return control<QPushButton>(root_, name); };
+    connect(button("Command11"), &QPushButton::clicked, this, &TablesPage::Command11_Click);
+    connect(button("Command12"), &QPushButton::clicked, this, &TablesPage::Command12_Click);
+    connect(button("Command14"), &QPushButton::clicked, this, &TablesPage::Command14_Click);
+    connect(button("ch_portion"), &QPushButton::clicked, this, &TablesPage::ch_portion_Click);
+    connect(button("Command4"), &QPushButton::clicked, this, &TablesPage::Command4_Click);
+    connect(button("Command6"), &QPushButton::clicked, this, &TablesPage::Command6_Click);
+    connect(button("rdTable"), &QPushButton::clicked, this, &TablesPage::rdTable_Click);
+    connect(button("wrmyTable"), &QPushButton::clicked, this, &TablesPage::wrmyTable_Click);
+    // The main window's own fTablOpen and fTablSave do nothing.
+
+    connect(form3_->ui.rdTable, &QPushButton::clicked, this, &TablesPage::rdTable_Click);
+    connect(form3_->ui.wrmyTable, &QPushButton::clicked, this, &TablesPage::form3WriteClick);
+    connect(form3_->ui.fTablSave, &QPushButton::clicked, this, &TablesPage::form3SaveClick);
+    connect(form3_->ui.fTablOpen, &QPushButton::clicked, this, &TablesPage::form3OpenClick);
+    connect(form3_->ui.Command1, &QPushButton::clicked, form3_, &QWidget::hide);
+    // The table window's recount boxes are the master copy; a click mirrors
+    // them into the main window, never the other way round.
+    auto* tartab1 = control<QCheckBox>(root_, "tartab1");
+    auto* per_sents = control<QCheckBox>(root_, "per_sents");
+    connect(form3_->ui.tartab, &QCheckBox::clicked, tartab1, &QCheckBox::setChecked);
+    connect(form3_->ui.per_sents, &QCheckBox::clicked, per_sents, &QCheckBox::setChecked);
+
+    using session::Session;
+    connect(&session_, &Session::tableRead, this, &TablesPage::showTable);
+    connect(&session_, &Session::modeReported, this, [this](const sensor::ModeDisplay& d) {
+        form3_->ui.tartab->setChecked(d.tartab);
+        form3_->ui.per_sents->setChecked(d.per_sents);
+    });
+    connect(&session_, &Session::dataReceived, this,
+            [this](const sensor::DataAnswer& d, live::Stability::State s) {
+                if (!d.raw)
+                    return;
+                setFillColor(form1_->ui.ind_stab, stabilityColour(s));
+                form1_->ui.Uroven->setText(QString::number(d.level));
+            });
+    connect(&session_, &Session::frequencyReported, this, [this](int hertz) {
+        form1_->ui.Uroven->setText(QString::number(hertz) + QStringLiteral(" Гц."));
+    });
+}
+
+TablesPage::~TablesPage() {
+    delete form1_;
+    delete form3_;
+}
+
+void TablesPage::resetDisplays() {
+    setFillColor(form1_->ui.ind_stab, vbcolor::LightGrey);
+}
+
+void TablesPage::closeWindows() {
+    form1_->close();
+    form3_->close();
+}
+
+void TablesPage::renderTab() {
+    renderPortions(*tabCalibration_, control<QTableWidget>(root_, "MSFlexGrid1"),
+                   control<QLabel>(root_, "step_zapr"), control<QLabel>(root_, "tar_file_name"));
+}
+
+// Builds the write request from Form3's boxes into the pending slot; false
+// when refused.
+bool TablesPage::writeTable() {
+    const auto address = session_.selectedAddress();
+    if (!address) {
+        session_.dialog().message(tables::txt::NoSensor);
+        return false;
+    }
+    const auto request = tables::writeRequest(*address, session_.firmware(), form3_->texts());
+    if (!request.frame) {
+        session_.dialog().message(request.error);
+        return false;
+    }
+    session_.setPending(*request.frame);
+    session_.echo(*request.frame);
+    session_.log(request.logLine);
+    return true;
+}
+
+void TablesPage::rdTable_Click() {
+    const auto address = session_.selectedAddress();
+    if (!address) {
+        session_.dialog().message(tables::txt::NoSensor);
+        return;
+    }
+    session_.setPending(tables::readRequest(*address));
+    session_.log(tables::txt::ReadLogLine);
+}
+
+void TablesPage::wrmyTable_Click() {
+    writeTable();
+}
+
+void TablesPage::form3WriteClick() {
+    // The mode (with the window's recount choices) follows two ticks later.
+    if (writeTable())
+        session_.scheduleModeAfterTableWrite();
+}
+
+void TablesPage::Command6_Click() {
+    rdTable_Click();
+    form3_->show();
+    form3_->raise();
+}
+
+void TablesPage::showTable(const tables::DecodedTable& decoded) {
+    control<QPlainTextEdit>(root_, "txtRec")->setPlainText(decoded.txtRecText);
+    if (decoded.table)
+        form3_->setTexts(*decoded.table);
+}
+
+void TablesPage::form3SaveClick() {
+    UserDialog& dialog = session_.dialog();
+    const QString path =
+        dialog.saveFileName(tables::txt::SaveTitle, tables::txt::Lv3Filter, folder_);
+    if (path.isEmpty())
+        return;
+    QString error;
+    if (!tables::saveLv3(path, form3_->texts(), &error))
+        dialog.message(error);
+}
+
+void TablesPage::form3OpenClick() {
+    UserDialog& dialog = session_.dialog();
+    const QString path =
+        dialog.openFileName(tables::txt::OpenTitle, tables::txt::Lv3Filter, folder_);
+    if (path.isEmpty())
+        return;
+    const tables::Lv3Contents contents = tables::loadLv3(path);
+    if (!contents.table) {
+        dialog.message(contents.error);
+        return;
+    }
+    form3_->setTexts(*contents.table);
+}
+
+void TablesPage::Command11_Click() {
+    tabCalibration_->newCalibration(session_.dialog());
+    renderTab();
+}
+
+void TablesPage::Command12_Click() {
+    tabCalibration_->resume(session_.dialog());
+    renderTab();
+}
+
+void TablesPage::Command14_Click() {
+    tabCalibration_->capture(control<QLabel>(root_, "Uroven")->text(), session_.dialog());
+    renderTab();
+}
+
+void TablesPage::ch_portion_Click() {
+    tabCalibration_->changePortion(session_.dialog());
+    renderTab();
+}
+
+void TablesPage::Command4_Click() {
+    form1_->show();
+    form1_->raise();
+}

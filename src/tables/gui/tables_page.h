@@ -1,0 +1,54 @@
+#pragma once
+// The litres table and the calibration by portions: the table window Form3
+// (read, write, lv3 files), the calibration window Form1, and the main
+// window's "Тарировка" tab with its own calibration copy.
+
+#include <QObject>
+#include <memory>
+
+class Form1;
+class Form3;
+class QWidget;
+namespace session {
+class Session;
+}
+namespace tables {
+class PortionCalibration;
+struct DecodedTable;
+} // namespace tables
+
+class TablesPage : public QObject {
+    Q_OBJECT
+public:
+    TablesPage(QWidget* root, session::Session& session, const QString& folder);
+    ~TablesPage() override;
+
+    Form3* tableWindow() const { return form3_; }
+    void resetDisplays();
+    void closeWindows();
+
+public slots:
+    void rdTable_Click(); // the read request ("rdt"), from either window
+    void wrmyTable_Click();
+    void Command6_Click();
+    void form3WriteClick(); // Form3's wrmyTable: the write, then the mode two ticks later
+    void form3SaveClick();  // Form3's fTablSave
+    void form3OpenClick();  // Form3's fTablOpen
+    void Command11_Click();
+    void Command12_Click();
+    void Command14_Click();
+    void ch_portion_Click();
+    void Command4_Click();
+
+private:
+    bool writeTable();
+    void showTable(const tables::DecodedTable& decoded);
+    void renderTab();
+
+    QWidget* root_;
+    session::Session& session_;
+    QString folder_;
+    Form1* form1_;
+    Form3* form3_;
+    std::unique_ptr<tables::PortionCalibration> tabCalibration_;
+};
