@@ -15,7 +15,7 @@ struct IdentityAnswer {
     std::optional<quint32> serial;  // nullopt: 5 bytes or fewer, no serial number
     std::optional<quint8> firmware; // only in a 10-byte answer
     quint8 prefix = 0;
-    QString serialText() const; // "????????" without a serial number
+    QString serialText() const;  // "????????" without a serial number
     QString versionText() const; // "1.7.6." / "21.7.6."; empty without a firmware number
 };
 IdentityAnswer decodeIdentity(const QByteArray& answer);
@@ -42,10 +42,10 @@ FaultHint hintOf(DataFault fault);
 // stop at the first fault: what comes before it is set, what comes after is not.
 struct DataAnswer {
     DataFault fault = DataFault::None;
-    std::optional<quint32> raw;  // current raw reading
+    std::optional<quint32> raw; // current raw reading
     quint8 address = 0;
-    quint8 temperatureByte = 0;  // two's complement, °C
-    int level = 0;               // 0..65535
+    quint8 temperatureByte = 0; // two's complement, °C
+    int level = 0;              // 0..65535
     std::optional<quint32> empty, full;
     std::optional<quint32> coefficient;
     // (full - empty) / (coefficient * 64), only where both levels are short

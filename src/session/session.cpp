@@ -63,6 +63,8 @@ QByteArray Session::identityRequest() const {
 
 void Session::requestIdentity() {
     pending_ = identityRequest();
+    if (address_)
+        currentAddress_ = *address_;
     refreshSettings_ = true;
 }
 
@@ -434,8 +436,8 @@ Session::Reply Session::call(const QByteArray& frame, int timeoutMs) {
             reply.status = Reply::Status::Answered;
             loop.quit();
         } else if (sinceStart.elapsed() >= timeoutMs) {
-            reply.status = reply.answer.isEmpty() ? Reply::Status::NoAnswer
-                                                  : Reply::Status::Answered;
+            reply.status =
+                reply.answer.isEmpty() ? Reply::Status::NoAnswer : Reply::Status::Answered;
             loop.quit();
         }
     });

@@ -174,7 +174,7 @@ private:
     quint8 currentAddress_ = 0; // the address the last identity request went to
     int writeFailures_ = 0;
     qint32 exchangeCounter_ = 0;
-    bool netPoll_ = false;      // a network poll is under way
+    bool netPoll_ = false; // a network poll is under way
     bool refreshSettings_ = true;
     int tableWriteCountdown_ = 0;
     bool frequencyMode_ = false;

@@ -1,8 +1,11 @@
-#include "base/gui/colors.h"
-#include "link/exchange_engine.h"
+#include "base/tones.h"
 #include "link/frame.h"
 #include "link/port.h"
+#include "session/session.h"
+#include "support/scripted_dialog.h"
 #include "test_support.h"
+
+#include <functional>
 
 #include <QQueue>
 #include <QStringList>
@@ -11,95 +14,131 @@
 namespace {
 using testsupport::answer;
 
-// A port whose reads come from a queue and whose writes are recorded.
-class ScriptPort : public Port {
-public:
+struct Wire {
     QQueue<QByteArray> incoming;
     QList<QByteArray> written;
     int shortBy = 0; // a write reports this many bytes less
     bool vanished = false;
     int flushes = 0;
+};
+
+// A port whose reads come from a queue and whose writes are recorded on a
+// wire the test owns (it outlives the port the session closes).
+class ScriptPort : public Port {
+public:
+    explicit ScriptPort(Wire& wire) : w(wire) {}
+    Wire& w;
 
     bool open(const QString&, QString*) override { return true; }
     void close() override {}
     bool isOpen() const override { return true; }
-    QByteArray read(int) override { return incoming.isEmpty() ? QByteArray() : incoming.dequeue(); }
-    bool waitForReadyRead(int) override { return !incoming.isEmpty(); }
-    qint64 write(const QByteArray& b) override {
-        written.append(b);
-        return b.size() - shortBy;
+    QByteArray read(int) override {
+        return w.incoming.isEmpty() ? QByteArray() : w.incoming.dequeue();
     }
-    void flush() override { ++flushes; }
-    bool hasVanished() const override { return vanished; }
+    bool waitForReadyRead(int) override { return !w.incoming.isEmpty(); }
+    qint64 write(const QByteArray& b) override {
+        w.written.append(b);
+        return b.size() - w.shortBy;
+    }
+    void flush() override { ++w.flushes; }
+    bool hasVanished() const override { return w.vanished; }
 };
 
-class FakeHost : public EngineHost {
+// A dialogue that can close the port while its box is up.
+class ClosingDialog : public ScriptedDialog {
 public:
-    std::optional<quint8> address = 1;
+    std::function<void()> onMessage;
+    void message(const QString& text, const QString& title, Icon icon) override {
+        ScriptedDialog::message(text, title, icon);
+        if (onMessage)
+            onMessage();
+    }
+};
+
+class CountingTones : public Tones {
+public:
+    int shortBeeps = 0, longBeeps = 0;
+    void beep(int hertz, int) override { ++(hertz == 1000 ? shortBeeps : longBeeps); }
+};
+
+// What the session reports, recorded.
+struct Recorder {
     QString status;
-    quint32 statusColor = 0;
-    quint32 lamp = vbcolor::LinkIdle;
-    QStringList logLines, messages, errBox, events;
+    session::StatusTone tone = session::StatusTone::Plain;
+    session::Lamp lamp = session::Lamp::Idle;
+    QStringList logLines, errBox, events;
     QList<QByteArray> shown;
-    int lenAnsw = -1;
-    int shortBeeps = 0, longBeeps = 0, closed = 0, vanishedReports = 0;
+    int lenAnsw = -1, closeRequests = 0, lostReports = 0;
     QList<quint8> netList;
     QString netText;
-    ExchangeEngine* engine = nullptr;
 
-    std::optional<quint8> selectedAddress() const override { return address; }
-    QString selectedAddressText() const override {
-        return address ? QString::number(*address) : QString();
-    }
-    void setStatus(const QString& t) override { status = t; }
-    void setStatusColor(quint32 c) override { statusColor = c; }
-    quint32 lampColor() const override { return lamp; }
-    void setLampColor(quint32 c) override { lamp = c; }
-    void outWin(const QByteArray& b) override { shown.append(b); }
-    void appendErrBox(const QString& t) override { errBox << t; }
-    void setLenAnsw(int n) override { lenAnsw = n; }
-    void log(const QString& t) override { logLines << t; }
-    void shortBeep() override { ++shortBeeps; }
-    void longBeep() override { ++longBeeps; }
-    bool closeOnMessage = false; // the user closes the port while the box is up
-    void message(const QString& t) override {
-        messages << t;
-        if (closeOnMessage)
-            engine->setPort(nullptr);
-    }
-    void closePort() override { ++closed; }
-    void portVanished() override { ++vanishedReports; }
-    void fillNetList(const QList<quint8>& a, const QString& t) override {
-        netList = a;
-        netText = t;
-        address = a.first();
-    }
-    void all_data_to_form(const QByteArray&) override { events << "data"; }
-    void assept_sn(const QByteArray&) override { events << "identity"; }
-    void Out_modes(quint8 m) override { events << QString("modes %1").arg(m); }
-    void applySmoothingByte(quint8 b) override { events << QString("smoothing %1").arg(b); }
-    void setLampLevel(int p) override { events << QString("lamp %1").arg(p); }
-    void showFrequency(int hz) override { events << QString("frequency %1").arg(hz); }
-    std::optional<QString> tableResult = QString("1, 2, ");
-    std::optional<QString> ans_to_table(const QByteArray&) override { return tableResult; }
-    void Set_mode_Click() override {
-        events << "set mode";
-        engine->wrs = frame::request(1, 0xF2, QByteArray(1, 0));
+    void attach(session::Session& s) {
+        using session::Session;
+        QObject::connect(&s, &Session::statusChanged, [this](const QString& t) { status = t; });
+        QObject::connect(&s, &Session::statusToneChanged,
+                         [this](session::StatusTone t) { tone = t; });
+        QObject::connect(&s, &Session::lampChanged, [this](session::Lamp l) { lamp = l; });
+        QObject::connect(&s, &Session::exchangeShown,
+                         [this](const QByteArray& b) { shown.append(b); });
+        QObject::connect(&s, &Session::errorTallied, [this](const QString& t) { errBox << t; });
+        QObject::connect(&s, &Session::answerLength, [this](int n) { lenAnsw = n; });
+        QObject::connect(&s, &Session::logLine, [this](const QString& t) { logLines << t; });
+        QObject::connect(&s, &Session::closeRequested, [this] { ++closeRequests; });
+        QObject::connect(&s, &Session::portLost, [this] { ++lostReports; });
+        QObject::connect(&s, &Session::networkFound,
+                         [this, &s](const QList<quint8>& a, const QString& t) {
+                             netList = a;
+                             netText = t;
+                             s.setSelectedAddress(a.first(), QString::number(a.first()));
+                         });
+        QObject::connect(&s, &Session::identityReceived, [this](const sensor::IdentityAnswer& id) {
+            events << "identity";
+            Q_UNUSED(id);
+        });
+        QObject::connect(&s, &Session::dataReceived,
+                         [this](const sensor::DataAnswer& d, live::Stability::State, bool) {
+                             events << "data";
+                             Q_UNUSED(d);
+                         });
+        QObject::connect(&s, &Session::modeReported,
+                         [this](const sensor::ModeDisplay& m) { events << "modes " + m.modeText; });
+        QObject::connect(&s, &Session::smoothingReported,
+                         [this](quint8 b) { events << QString("smoothing %1").arg(b); });
+        QObject::connect(&s, &Session::lampThresholdReported,
+                         [this](int p) { events << QString("lamp %1").arg(p); });
+        QObject::connect(&s, &Session::frequencyReported,
+                         [this](int hz) { events << QString("frequency %1").arg(hz); });
+        QObject::connect(&s, &Session::tableRead, [this](const tables::DecodedTable& t) {
+            events << (t.table ? "table" : "table refused");
+        });
+        QObject::connect(&s, &Session::refused, [this] { events << "refused"; });
+        QObject::connect(&s, &Session::modeWriteDue, [this, &s] {
+            events << "set mode";
+            s.setPending(frame::request(1, 0xF2, QByteArray(1, 0)));
+        });
     }
 };
 
 } // namespace
 
-class TestExchangeEngine : public QObject {
+class TestSession : public QObject {
     Q_OBJECT
 private slots:
     void init() {
-        hostPtr = std::make_unique<FakeHost>();
-        portPtr = std::make_unique<ScriptPort>();
-        engine = std::make_unique<ExchangeEngine>(*hostPtr);
-        hostPtr->engine = engine.get();
-        engine->setPort(portPtr.get());
-        engine->currentAddress = 1; // sensor 1 already asked for its identity
+        rec = std::make_unique<Recorder>();
+        dialog = std::make_unique<ClosingDialog>();
+        tones = std::make_unique<CountingTones>();
+        s = std::make_unique<session::Session>();
+        rec->attach(*s);
+        s->setDialog(dialog.get());
+        s->setTones(tones.get());
+        wire = Wire();
+        port = &wire;
+        s->attachPort(std::make_unique<ScriptPort>(wire));
+        // Sensor 1 selected; its identity request already went out.
+        s->setSelectedAddress(1, "1");
+        s->requestIdentity();
+        s->setPending({});
     }
     void idleTickSendsDataPoll();
     void silenceIsReported();
@@ -120,31 +159,34 @@ private slots:
     void portClosedDuringRefusalBox();
 
 private:
-    std::unique_ptr<FakeHost> hostPtr;
-    std::unique_ptr<ScriptPort> portPtr;
-    std::unique_ptr<ExchangeEngine> engine;
+    std::unique_ptr<Recorder> rec;
+    std::unique_ptr<ClosingDialog> dialog;
+    std::unique_ptr<CountingTones> tones;
+    std::unique_ptr<session::Session> s;
+    Wire wire;
+    Wire* port = nullptr;
 };
 
-void TestExchangeEngine::idleTickSendsDataPoll() {
-    engine->tick();
-    QCOMPARE(portPtr->written, QList<QByteArray>{QByteArray::fromHex("3101F0C5")});
-    QCOMPARE(hostPtr->shown.first(), QByteArray::fromHex("3101F0C5"));
-    QVERIFY(engine->wrs.isEmpty());
-    QCOMPARE(engine->exchangeCounter, 1);
-    QCOMPARE(hostPtr->lamp, vbcolor::White);
-    engine->tick();
-    QCOMPARE(hostPtr->lamp, vbcolor::Grey); // white toggles to grey
+void TestSession::idleTickSendsDataPoll() {
+    s->tick();
+    QCOMPARE(port->written, QList<QByteArray>{QByteArray::fromHex("3101F0C5")});
+    QCOMPARE(rec->shown.first(), QByteArray::fromHex("3101F0C5"));
+    QVERIFY(s->pending().isEmpty());
+    QCOMPARE(s->exchangeCount(), 1);
+    QCOMPARE(rec->lamp, session::Lamp::BlinkOn);
+    s->tick();
+    QCOMPARE(rec->lamp, session::Lamp::BlinkOff); // white toggles to grey
 }
 
-void TestExchangeEngine::silenceIsReported() {
-    engine->tick();
-    QCOMPARE(hostPtr->errBox, QStringList{"1 пр\r\n"});
-    QCOMPARE(hostPtr->status, QString("Нет ответа от датчика с адресом 1"));
-    QCOMPARE(hostPtr->statusColor, vbcolor::ButtonText);
-    QCOMPARE(hostPtr->logLines, QStringList{"Нет ответа от датчика с адресом 1"});
+void TestSession::silenceIsReported() {
+    s->tick();
+    QCOMPARE(rec->errBox, QStringList{"1 пр\r\n"});
+    QCOMPARE(rec->status, QString("Нет ответа от датчика с адресом 1"));
+    QCOMPARE(rec->tone, session::StatusTone::Plain);
+    QCOMPARE(rec->logLines, QStringList{"Нет ответа от датчика с адресом 1"});
 }
 
-void TestExchangeEngine::dispatchTable_data() {
+void TestSession::dispatchTable_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QString>("status");
@@ -178,7 +220,7 @@ void TestExchangeEngine::dispatchTable_data() {
     QTest::newRow("F8") << 0xF8 << QByteArray() << "Пароль принят."
                         << "Пароль принят." << 1 << 0 << none;
     QTest::newRow("FD") << 0xFD << QByteArray() << "Неверный пароль."
-                        << "Неверный пароль." << 0 << 1 << none;
+                        << "Неверный пароль." << 0 << 1 << QStringList{"refused"};
     QTest::newRow("F7") << 0xF7 << QByteArray() << "Пароль изменен."
                         << "Пароль изменен." << 1 << 0 << none;
     QTest::newRow("06") << 0x06 << QByteArray() << "Пар."
@@ -190,12 +232,13 @@ void TestExchangeEngine::dispatchTable_data() {
     QTest::newRow("FE") << 0xFE << QByteArray::fromHex("01F4") << "Датчик в частотном режиме."
                         << "" << 0 << 0 << QStringList{"frequency 500"};
     QTest::newRow("EF") << 0xEF << QByteArray(80, '\0') << "Прочитана таблица."
-                        << "Прочитана таблица = 1, 2, " << 1 << 0 << none;
+                        << "Прочитана таблица = " + QString("0, ").repeated(40) << 1 << 0
+                        << QStringList{"table"};
     QTest::newRow("F1") << 0xF1 << QByteArray() << "Установлена Тарир таблица."
                         << "Установлена Тарировочная таблица." << 1 << 0 << none;
 }
 
-void TestExchangeEngine::dispatchTable() {
+void TestSession::dispatchTable() {
     QFETCH(int, code);
     QFETCH(QByteArray, data);
     QFETCH(QString, status);
@@ -203,164 +246,167 @@ void TestExchangeEngine::dispatchTable() {
     QFETCH(int, shortBeeps);
     QFETCH(int, longBeeps);
     QFETCH(QStringList, events);
-    engine->firmware = 176;
-    engine->tick(); // sends the poll; silence logged
-    hostPtr->logLines.clear();
-    portPtr->incoming.enqueue(answer(1, quint8(code), data));
-    engine->tick();
-    QCOMPARE(hostPtr->status, status);
-    QCOMPARE(hostPtr->logLines, logLine.isEmpty() ? QStringList() : QStringList{logLine});
-    QCOMPARE(hostPtr->shortBeeps, shortBeeps);
-    QCOMPARE(hostPtr->longBeeps, longBeeps);
-    QCOMPARE(hostPtr->events, events);
-    QCOMPARE(hostPtr->lamp, vbcolor::Red);
-    QCOMPARE(hostPtr->lenAnsw, 4 + data.size());
-    QCOMPARE(hostPtr->statusColor, code == 0xFD ? vbcolor::Red : vbcolor::DarkGreen);
+    s->receive(answer(1, 0xFC, QByteArray::fromHex("40E20100B001"))); // firmware 176
+    rec->events.clear();
+    s->tick(); // sends the poll; silence logged
+    rec->logLines.clear();
+    port->incoming.enqueue(answer(1, quint8(code), data));
+    s->tick();
+    QCOMPARE(rec->status, status);
+    QCOMPARE(rec->logLines, logLine.isEmpty() ? QStringList() : QStringList{logLine});
+    QCOMPARE(tones->shortBeeps, shortBeeps);
+    QCOMPARE(tones->longBeeps, longBeeps);
+    QCOMPARE(rec->events, events);
+    QCOMPARE(rec->lamp, session::Lamp::Answered);
+    QCOMPARE(rec->lenAnsw, 4 + data.size());
+    QCOMPARE(rec->tone, code == 0xFD ? session::StatusTone::Error : session::StatusTone::Connected);
     // The answer is echoed with the computed CRC appended.
     const QByteArray a = answer(1, quint8(code), data);
     if (a.size() < 30)
-        QCOMPARE(hostPtr->shown.last(), a + a.right(1));
+        QCOMPARE(rec->shown.last(), a + a.right(1));
 }
 
-void TestExchangeEngine::badCrcDataAnswerIgnored() {
+void TestSession::badCrcDataAnswerIgnored() {
     QByteArray a = answer(1, 0xF0, QByteArray(20, '\1'));
     a[a.size() - 1] = char(a.back() ^ 0x55);
-    portPtr->incoming.enqueue(a);
-    engine->tick();
-    QCOMPARE(hostPtr->events, QStringList());
-    QCOMPARE(hostPtr->errBox, QStringList{"1 ош\r\n"});
-    QCOMPARE(hostPtr->status, QString("Датчик подключен"));
+    port->incoming.enqueue(a);
+    s->tick();
+    QCOMPARE(rec->events, QStringList());
+    QCOMPARE(rec->errBox, QStringList{"1 ош\r\n"});
+    QCOMPARE(rec->status, QString("Датчик подключен"));
 }
 
-void TestExchangeEngine::unrecognisedCode() {
-    portPtr->incoming.enqueue(answer(1, 0x77));
-    engine->tick();
-    QCOMPARE(hostPtr->status, QString(" Непонятно что пришло! "));
-    QCOMPARE(hostPtr->logLines,
+void TestSession::unrecognisedCode() {
+    port->incoming.enqueue(answer(1, 0x77));
+    s->tick();
+    QCOMPARE(rec->status, QString(" Непонятно что пришло! "));
+    QCOMPARE(rec->logLines,
              (QStringList{"Непонятно что пришло!", "Ответ не соответствует запросу"}));
-    QCOMPARE(hostPtr->messages, QStringList{"Ответ не соответствует запросу"});
-    QCOMPARE(hostPtr->longBeeps, 2);
+    QCOMPARE(dialog->messages(), QStringList{"Ответ не соответствует запросу"});
+    QCOMPARE(tones->longBeeps, 2);
 }
 
-void TestExchangeEngine::frequencyModeRefusesRequestNotPoll() {
-    portPtr->incoming.enqueue(answer(1, 0xFE, QByteArray::fromHex("01F4")));
-    engine->tick();
-    QVERIFY(engine->frequencyMode);
-    engine->wrs = frame::request(1, 0xF5);
-    engine->tick(); // the request is refused and dropped; nothing is written
-    QCOMPARE(hostPtr->messages.size(), 1);
-    QVERIFY(hostPtr->messages.first().startsWith(
+void TestSession::frequencyModeRefusesRequestNotPoll() {
+    port->incoming.enqueue(answer(1, 0xFE, QByteArray::fromHex("01F4")));
+    s->tick();
+    QVERIFY(s->frequencyMode());
+    s->setPending(frame::request(1, 0xF5));
+    s->tick(); // the request is refused and dropped; nothing is written
+    QCOMPARE(dialog->messages().size(), 1);
+    QVERIFY(dialog->messages().first().startsWith(
         "Эту операцию невозможно выполнить в частотном режиме."));
-    QCOMPARE(portPtr->written.size(), 1);
-    engine->tick(); // data polls go on
-    QCOMPARE(portPtr->written.last(), QByteArray::fromHex("3101F0C5"));
-    QCOMPARE(hostPtr->messages.size(), 1);
+    QCOMPARE(port->written.size(), 1);
+    s->tick(); // data polls go on
+    QCOMPARE(port->written.last(), QByteArray::fromHex("3101F0C5"));
+    QCOMPARE(dialog->messages().size(), 1);
 }
 
-void TestExchangeEngine::fourShortWritesClosePort() {
-    portPtr->shortBy = 1;
+void TestSession::fourShortWritesClosePort() {
+    port->shortBy = 1;
     for (int i = 1; i <= 3; ++i) {
-        engine->tick();
-        QCOMPARE(hostPtr->messages.size(), i);
-        QCOMPARE(hostPtr->closed, 0);
+        s->tick();
+        QCOMPARE(dialog->messages().size(), i);
+        QCOMPARE(rec->closeRequests, 0);
     }
-    engine->tick();
-    QCOMPARE(hostPtr->messages, QStringList(4, "Ошибка записи в порт"));
-    QCOMPARE(hostPtr->closed, 1);
-    QCOMPARE(engine->exchangeCounter, 0);
+    s->tick();
+    QCOMPARE(dialog->messages(), QStringList(4, "Ошибка записи в порт"));
+    QCOMPARE(rec->closeRequests, 1);
+    QCOMPARE(s->exchangeCount(), 0);
 }
 
-void TestExchangeEngine::networkPollRefillsList() {
-    engine->net_opr = true;
-    portPtr->incoming.enqueue(QByteArray::fromHex("0105"));
-    engine->tick();
-    QCOMPARE(hostPtr->netList, (QList<quint8>{1, 5}));
-    QCOMPARE(hostPtr->netText, QString("1 5 "));
-    QCOMPARE(hostPtr->logLines.last(), QString("Устройства в сети 1 5 "));
-    QCOMPARE(hostPtr->status, QString("Произошел опрос сети."));
-    QCOMPARE(engine->wrs, QByteArray::fromHex("3101FC66"));
-    QVERIFY(!engine->net_opr);
+void TestSession::networkPollRefillsList() {
+    s->apply(sensor::Opros());
+    rec->logLines.clear();
+    s->setPending({});
+    port->incoming.enqueue(QByteArray::fromHex("0105"));
+    s->tick();
+    QCOMPARE(rec->netList, (QList<quint8>{1, 5}));
+    QCOMPARE(rec->netText, QString("1 5 "));
+    QCOMPARE(rec->logLines.last(), QString("Устройства в сети 1 5 "));
+    QCOMPARE(rec->status, QString("Произошел опрос сети."));
+    QCOMPARE(s->pending(), QByteArray::fromHex("3101FC66"));
 }
 
-void TestExchangeEngine::networkPollTooLongIgnored() {
-    engine->net_opr = true;
-    portPtr->incoming.enqueue(QByteArray(20, '\2'));
-    engine->tick();
-    QVERIFY(hostPtr->netList.isEmpty());
-    QVERIFY(!engine->net_opr);
+void TestSession::networkPollTooLongIgnored() {
+    s->apply(sensor::Opros());
+    rec->logLines.clear();
+    s->setPending({});
+    port->incoming.enqueue(QByteArray(20, '\2'));
+    s->tick();
+    QVERIFY(rec->netList.isEmpty());
 }
 
-void TestExchangeEngine::addressChangeReplacesPending() {
-    engine->wrs = frame::request(1, 0xF5);
-    hostPtr->address = 7;
-    engine->tick();
-    QCOMPARE(portPtr->written.last(), frame::request(7, 0xFC));
-    QCOMPARE(engine->currentAddress, quint8(7));
+void TestSession::addressChangeReplacesPending() {
+    s->setPending(frame::request(1, 0xF5));
+    s->setSelectedAddress(7, "7");
+    s->tick();
+    QCOMPARE(port->written.last(), frame::request(7, 0xFC));
 }
 
-void TestExchangeEngine::tableWriteResendsModeTwoTicksLater() {
-    engine->wrs = QByteArray::fromHex("3101F1AA"); // stands for the table frame
-    engine->sec_wr_table = 2;
-    engine->tick();
-    QCOMPARE(portPtr->written.last(), QByteArray::fromHex("3101F1AA"));
-    QCOMPARE(engine->sec_wr_table, 1);
-    engine->tick();
-    QCOMPARE(hostPtr->events, QStringList{"set mode"});
-    QCOMPARE(portPtr->written.last(), frame::request(1, 0xF2, QByteArray(1, 0)));
-    QCOMPARE(engine->sec_wr_table, 0);
+void TestSession::tableWriteResendsModeTwoTicksLater() {
+    s->setPending(QByteArray::fromHex("3101F1AA")); // stands for the table frame
+    s->scheduleModeAfterTableWrite();
+    s->tick();
+    QCOMPARE(port->written.last(), QByteArray::fromHex("3101F1AA"));
+    s->tick();
+    QCOMPARE(rec->events, QStringList{"set mode"});
+    QCOMPARE(port->written.last(), frame::request(1, 0xF2, QByteArray(1, 0)));
 }
 
-void TestExchangeEngine::replaySkipsPort() {
-    engine->replay(answer(1, 0xF0, QByteArray(20, '\1')));
-    QVERIFY(portPtr->written.isEmpty());
-    QCOMPARE(hostPtr->status, QString(" Получены данные."));
-    QCOMPARE(hostPtr->events, QStringList{"data"});
-    QCOMPARE(engine->exchangeCounter, 0);
-    QCOMPARE(hostPtr->lamp, vbcolor::Red);
-    QVERIFY(!engine->replaying);
+void TestSession::replaySkipsPort() {
+    s->replay(answer(1, 0xF0, QByteArray(20, '\1')));
+    QVERIFY(port->written.isEmpty());
+    QCOMPARE(rec->status, QString(" Получены данные."));
+    QCOMPARE(rec->events, (QStringList{"data", "modes 1"}));
+    QCOMPARE(s->exchangeCount(), 0);
+    QCOMPARE(rec->lamp, session::Lamp::Answered);
+    QVERIFY(!s->isReplaying());
 }
 
-void TestExchangeEngine::refusedTableAnswerBeepsLong() {
-    hostPtr->tableResult = std::nullopt;
-    portPtr->incoming.enqueue(answer(1, 0xEF, QByteArray(10, '\0')));
-    engine->tick();
-    QCOMPARE(hostPtr->status, QString("Прочитана таблица."));
-    QCOMPARE(hostPtr->logLines, QStringList());
-    QCOMPARE(hostPtr->shortBeeps, 0);
-    QCOMPARE(hostPtr->longBeeps, 1);
+void TestSession::refusedTableAnswerBeepsLong() {
+    port->incoming.enqueue(answer(1, 0xEF, QByteArray(10, '\0')));
+    s->tick();
+    const QString refusal = "Таблица из датчика не принята: ответ из 14 байт, а нужно 84.";
+    QCOMPARE(rec->status, refusal);
+    QCOMPARE(rec->logLines, QStringList{refusal});
+    QCOMPARE(dialog->messages(), QStringList{refusal});
+    QCOMPARE(rec->events, QStringList{"table refused"});
+    QCOMPARE(tones->shortBeeps, 0);
+    QCOMPARE(tones->longBeeps, 1);
 }
 
-void TestExchangeEngine::vanishedPortReported() {
-    portPtr->vanished = true;
-    engine->tick();
-    QCOMPARE(hostPtr->vanishedReports, 1);
-    QVERIFY(portPtr->written.isEmpty());
+void TestSession::vanishedPortReported() {
+    port->vanished = true;
+    s->tick();
+    QCOMPARE(rec->lostReports, 1);
+    QVERIFY(port->written.isEmpty());
 }
 
-void TestExchangeEngine::noTickWhileBusy() {
+void TestSession::noTickWhileBusy() {
     {
-        ExchangeEngine::BusyGuard guard(*engine);
-        engine->tick();
-        QVERIFY(portPtr->written.isEmpty());
+        Busy::Guard guard(s->busy());
+        s->tick();
+        QVERIFY(port->written.isEmpty());
     }
-    engine->tick();
-    QCOMPARE(portPtr->written.size(), 1);
+    s->tick();
+    QCOMPARE(port->written.size(), 1);
 }
 
-void TestExchangeEngine::portClosedDuringRefusalBox() {
-    engine->frequencyMode = true;
-    engine->wrs = frame::request(1, 0xF5);
-    portPtr->incoming.enqueue(answer(1, 0xF0, QByteArray(20, '\0')));
-    hostPtr->closeOnMessage = true;
-    engine->tick();
-    QCOMPARE(hostPtr->messages.size(), 1);
-    QVERIFY(engine->wrs.isEmpty());
-    QVERIFY(portPtr->written.isEmpty());
-    QCOMPARE(portPtr->incoming.size(), 1); // nothing was read from the closed port
-    QVERIFY(hostPtr->events.isEmpty());
-    engine->tick(); // and later ticks find no port
-    QVERIFY(portPtr->written.isEmpty());
+void TestSession::portClosedDuringRefusalBox() {
+    s->receive(answer(1, 0xFE, QByteArray::fromHex("01F4")));
+    rec->events.clear();
+    s->setPending(frame::request(1, 0xF5));
+    port->incoming.enqueue(answer(1, 0xF0, QByteArray(20, '\0')));
+    dialog->onMessage = [this] { s->detachPort(); };
+    s->tick();
+    QCOMPARE(dialog->messages().size(), 1);
+    QVERIFY(s->pending().isEmpty());
+    QVERIFY(port->written.isEmpty());
+    QCOMPARE(port->incoming.size(), 1); // nothing was read from the closed port
+    QVERIFY(rec->events.isEmpty());
+    s->tick(); // and later ticks find no port
+    QVERIFY(port->written.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestExchangeEngine)
-#include "tst_exchange_engine.moc"
+QTEST_GUILESS_MAIN(TestSession)
+#include "tst_session.moc"

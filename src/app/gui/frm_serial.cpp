@@ -1,10 +1,10 @@
 #include "app/gui/frm_serial.h"
 
-#include "base/gui/colors.h"
 #include "app/gui/form2.h"
 #include "app/gui/markers.h"
-#include "base/gui/vb_colors.h"
 #include "base/clock.h"
+#include "base/gui/colors.h"
+#include "base/gui/vb_colors.h"
 #include "base/message_window.h"
 #include "base/tones.h"
 #include "base/user_dialog.h"

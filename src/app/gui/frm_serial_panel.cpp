@@ -1,8 +1,8 @@
 // The data panel: the sensor's identity and live readings as the session
 // decoded them, formatted into the panel's labels.
-#include "base/gui/colors.h"
 #include "app/gui/frm_serial.h"
 #include "app/gui/markers.h"
+#include "base/gui/colors.h"
 #include "base/gui/vb_colors.h"
 #include "sensor/answers.h"
 #include "sensor/live_data.h"
@@ -61,8 +61,9 @@ void frmSerial::showData(const sensor::DataAnswer& d, int stability) {
         for (QWidget* w : {static_cast<QWidget*>(ui->hi), static_cast<QWidget*>(ui->h),
                            static_cast<QWidget*>(ui->Label19)})
             setBackColor(w, balanceColour(*d.balance));
-        ui->Kalibr_warning->setText(QStringLiteral("Внимание! Установка Пустой соотв. длине около ") +
-                                    QString::number(*d.emptyLengthCm) + QStringLiteral(" см."));
+        ui->Kalibr_warning->setText(
+            QStringLiteral("Внимание! Установка Пустой соотв. длине около ") +
+            QString::number(*d.emptyLengthCm) + QStringLiteral(" см."));
     }
 }
 

@@ -5,8 +5,7 @@
 #include <QObject>
 #include <QtGlobal>
 
-template <class T>
-T* control(const QObject* root, const char* name) {
+template <class T> T* control(const QObject* root, const char* name) {
     T* c = root->findChild<T*>(QLatin1String(name));
     if (!c)
         qFatal("The window has no control named %s", name);

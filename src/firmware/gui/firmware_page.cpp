@@ -105,9 +105,8 @@ void FirmwarePage::start_Click() {
     if (!runner_)
         return;
     firmware::SessionParams params;
-    params.type = control<QRadioButton>(root_, "LV200")->isChecked()
-                      ? firmware::SensorType::LV200
-                      : firmware::SensorType::LV300;
+    params.type = control<QRadioButton>(root_, "LV200")->isChecked() ? firmware::SensorType::LV200
+                                                                     : firmware::SensorType::LV300;
     params.resetCalibrations = control<QAbstractButton>(root_, "EEPROM")->isChecked();
     params.writeFailures = session_.writeFailures();
     Busy::Guard guard(session_.busy());

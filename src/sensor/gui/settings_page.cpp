@@ -119,15 +119,13 @@ void SettingsPage::shift_Click() {
 void SettingsPage::sdv_hi_Click() {
     if (!session_.isOpen())
         return;
-    session_.apply(
-        sensor::sdv_hi(session_.context(), form4_->ui.data->text(), session_.dialog()));
+    session_.apply(sensor::sdv_hi(session_.context(), form4_->ui.data->text(), session_.dialog()));
 }
 
 void SettingsPage::sdv_low_Click() {
     if (!session_.isOpen())
         return;
-    session_.apply(
-        sensor::sdv_low(session_.context(), form4_->ui.data->text(), session_.dialog()));
+    session_.apply(sensor::sdv_low(session_.context(), form4_->ui.data->text(), session_.dialog()));
 }
 
 void SettingsPage::set_hi_data_Click() {
