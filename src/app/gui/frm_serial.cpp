@@ -8,6 +8,7 @@
 #include "base/message_window.h"
 #include "base/tones.h"
 #include "base/user_dialog.h"
+#include "base/version.h"
 #include "base/work_log.h"
 #include "firmware/gui/firmware_page.h"
 #include "generator/gui/remote_page.h"
@@ -26,6 +27,7 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::frmSerial), services_(std::move(services)),
       session_(*services_.session) {
     ui->setupUi(this);
+    setWindowTitle(QStringLiteral("Конфигуратор ЛВ-300 v") + QLatin1String(version::Text));
     session_.setDialog(services_.dialog);
     session_.setTones(services_.tones);
     // Timers and the file-dialog holders are controls of the window too; the
