@@ -5,42 +5,17 @@
 #include "base/gui/colors.h"
 #include "base/gui/vb_colors.h"
 #include "sensor/answers.h"
+#include "sensor/gui/live_colours.h"
 #include "sensor/live_data.h"
 #include "session/session.h"
 #include "ui_frmserial.h"
-
-namespace {
-quint32 balanceColour(sensor::Balance b) {
-    switch (b) {
-    case sensor::Balance::Good:
-        return vbcolor::LightGreen;
-    case sensor::Balance::Doubtful:
-        return vbcolor::Yellow;
-    case sensor::Balance::Wrong:
-        break;
-    }
-    return vbcolor::Red;
-}
-
-quint32 stabilityColour(int state) {
-    switch (live::Stability::State(state)) {
-    case live::Stability::State::Steady:
-        return vbcolor::Green;
-    case live::Stability::State::Settling:
-        return vbcolor::Yellow;
-    case live::Stability::State::Unsteady:
-        break;
-    }
-    return vbcolor::Red;
-}
-} // namespace
 
 void frmSerial::showData(const sensor::DataAnswer& d, int stability) {
     ui->ur->setText(QStringLiteral("Уровень"));
     if (!d.raw)
         return;
     ui->tek->setText(QString::number(*d.raw));
-    setFillColor(ui->ind_stab, stabilityColour(stability));
+    setFillColor(ui->ind_stab, stabilityColour(live::Stability::State(stability)));
     ui->temp->setText(d.temperatureText());
     ui->ne->setText(QString::number(d.address));
     ui->ProgressBar1->setMaximum(session_.levelRange());

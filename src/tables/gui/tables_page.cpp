@@ -4,6 +4,7 @@
 #include "base/gui/controls.h"
 #include "base/gui/vb_colors.h"
 #include "base/user_dialog.h"
+#include "sensor/gui/live_colours.h"
 #include "session/session.h"
 #include "tables/gui/form1.h"
 #include "tables/gui/form3.h"
@@ -18,20 +19,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
-
-namespace {
-quint32 stabilityColour(live::Stability::State s) {
-    switch (s) {
-    case live::Stability::State::Steady:
-        return vbcolor::Green;
-    case live::Stability::State::Settling:
-        return vbcolor::Yellow;
-    case live::Stability::State::Unsteady:
-        break;
-    }
-    return vbcolor::Red;
-}
-} // namespace
 
 TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& folder)
     : QObject(root), root_(root), session_(session), folder_(folder), form1_(new Form1(nullptr)),
