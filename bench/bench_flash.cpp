@@ -10,11 +10,15 @@
 
 #include "bench_window.h"
 #include "firmware/firmware_runner.h"
+#include "firmware/gui/firmware_page.h"
 #include "sim/stm8_bootloader.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -60,11 +64,12 @@ int main(int argc, char** argv) {
     });
     frmSerial& w = *bench.w;
     ScriptedDialog& dialog = bench.dialog;
-    w.ui->SSTab1->setCurrentIndex(3);
-    w.firmwarePath = path;
-    w.ui->LV300->setChecked(true);
-    w.ui->EEPROM->setChecked(true);
-    FirmwareRunner& runner = *w.firmwareRunner();
+    control<QTabWidget>(&w, "SSTab1")->setCurrentIndex(3);
+    dialog.fileAnswers.enqueue(path); // the image, chosen in the file dialog
+    control<QPushButton>(&w, "Command8")->click();
+    control<QRadioButton>(&w, "LV300")->setChecked(true);
+    control<QAbstractButton>(&w, "EEPROM")->setChecked(true);
+    FirmwareRunner& runner = *w.findChild<FirmwarePage*>()->runner();
 
     // The stall probe: a 5 ms timer on the main thread; its lateness is how
     // long the event loop could not run.
@@ -96,7 +101,7 @@ int main(int argc, char** argv) {
         lastTickNs = clock.nsecsElapsed();
         wallNs = clock.nsecsElapsed();
         const qint64 before = clock.nsecsElapsed();
-        w.ui->start->click();
+        control<QPushButton>(&w, "start")->click();
         if (!runner.isRunning()) {
             std::fprintf(stderr, "the run did not start: %s\n",
                          qPrintable(dialog.messages().join(" / ")));

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
@@ -17,8 +19,10 @@ int main(int argc, char** argv) {
     BenchWindow bench({1, 5});
     frmSerial& w = *bench.w;
     DemoLine& line = bench.line;
-    w.TMRComm->setInterval(100);
-    w.Opros_Click();
+    QTimer* tickTimer = bench.session.tickTimer();
+    tickTimer->setInterval(100);
+    control<QPushButton>(&w, "Opros")->click();
+    const auto shown = [&w](const char* name) { return control<QLabel>(&w, name)->text(); };
 
     QElapsedTimer clockMs;
     clockMs.start();
@@ -39,16 +43,16 @@ int main(int argc, char** argv) {
     probe.start();
 
     int ticks = 0;
-    QObject::connect(w.TMRComm, &QTimer::timeout, [&] {
+    QObject::connect(tickTimer, &QTimer::timeout, [&] {
         ++ticks;
         if (ticks == 30) {
             std::printf("after 30 live ticks: serial number %s, version %s, level %s\n",
-                        qPrintable(w.ui->sn->text()), qPrintable(w.ui->vv->text()),
-                        qPrintable(w.ui->Uroven->text()));
+                        qPrintable(shown("sn")), qPrintable(shown("vv")),
+                        qPrintable(shown("Uroven")));
             line.sensors.first()->setMuted(true);
         }
         if (ticks == 60) {
-            std::printf("after 30 silent ticks: %s\n", qPrintable(w.ui->MsgCom->text()));
+            std::printf("after 30 silent ticks: %s\n", qPrintable(shown("MsgCom")));
             app.quit();
         }
     });

@@ -4,11 +4,12 @@
 
 #include "app/gui/frm_serial.h"
 #include "base/clock.h"
+#include "base/gui/controls.h"
 #include "base/tones.h"
+#include "session/session.h"
 #include "sim/demo_line.h"
 #include "sim/virtual_port.h"
 #include "support/scripted_dialog.h"
-#include "ui_frmserial.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -24,6 +25,7 @@ struct BenchWindow {
     SilentTones tones;
     SystemClock clock;
     QTemporaryDir dir;
+    session::Session session;
     std::unique_ptr<frmSerial> w;
 
     // Builds the window; `adjust` may add to its services before it exists.
@@ -31,6 +33,7 @@ struct BenchWindow {
                          const std::function<void(frmSerial::Services&, DemoLine&)>& adjust = {})
         : line(makeDemoLine(addresses)) {
         frmSerial::Services sv;
+        sv.session = &session;
         sv.dialog = &dialog;
         sv.tones = &tones;
         sv.clock = &clock;

@@ -16,7 +16,7 @@ namespace sensor {
 
 struct SensorContext {
     std::optional<quint8> address; // the selected entry of CmbNet; nullopt when none
-    bool noData = false;           // no data answer since the port was closed
+    bool noData = false;           // no data answer since start-up or the last port close
     quint8 modeByte = 0;           // mode byte of the last data answer
     int firmware = 0;              // firmware number of the last identity answer
 };

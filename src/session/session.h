@@ -183,9 +183,10 @@ private:
     bool replaying_ = false;
     int firmware_ = 0;
     bool firmware172_ = false;
-    // The data display says "Нет данных" from a port close until the next
-    // data answer; before the first open it is blank and counts as data.
-    bool noData_ = false;
+    // No data answer has come since the program started or the port was
+    // last closed: the data display says "Нет данных" and the operations
+    // that need a reading refuse.
+    bool noData_ = true;
     quint8 modeByte_ = 0;
     QString modeText_;
     int levelRange_ = 1024;

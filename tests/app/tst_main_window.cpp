@@ -2,13 +2,19 @@
 #include "test_support.h"
 #include "window_harness.h"
 
-#include "app/gui/form2.h"
-#include "app/gui/markers.h"
-#include "base/gui/vb_colors.h"
 #include "base/gui/colors.h"
+#include "base/gui/vb_colors.h"
 #include "link/frame.h"
-#include "tables/gui/form1.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -64,6 +70,15 @@ QByteArray identityAnswer(quint32 serial, quint8 fw, quint8 prefix) {
     d.append(char(prefix));
     return answer(1, 0xFC, d);
 }
+
+// The sensor's answer to a mode write: the mode is applied as reported.
+QByteArray modeAnswer(quint8 mode) {
+    return answer(1, 0xF2, QByteArray(1, char(mode)));
+}
+
+QTimer* timer1(const QObject* window) {
+    return control<QTimer>(window, "Timer1");
+}
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -102,46 +117,50 @@ private slots:
 
 void TestMainWindow::startupState() {
     WindowHarness h;
-    auto* ui = h.ui();
     QCOMPARE(h.w->windowTitle(), QString("Конфигуратор ЛВ-300 v2.6.3"));
-    QCOMPARE(ui->CmbNet->count(), 1);
-    QCOMPARE(ui->CmbNet->currentText(), QString("0"));
-    QCOMPARE(h.w->engine.wrs,
+    QCOMPARE(h.c<QComboBox>("CmbNet")->count(), 1);
+    QCOMPARE(h.c<QComboBox>("CmbNet")->currentText(), QString("0"));
+    QCOMPARE(h.session.pending(),
              QByteArray::fromHex("3100FC") + char(frame::crcOf(QByteArray::fromHex("3100FC"))));
-    QVERIFY(h.w->engine.mode_yes);
-    QCOMPARE(ui->CmbPort->count(), 1);
-    QCOMPARE(ui->CmbPort->currentText(), QString("----"));
-    QCOMPARE(ui->VibGenCmd->count(), 9);
-    QCOMPARE(ui->VibGenCmd->currentIndex(), 0);
-    QCOMPARE(ui->ProgressBar1->value(), 621);
-    QCOMPARE(ui->MSFlexGrid1->horizontalHeaderItem(0)->text(), QString("№ проции"));
-    QCOMPARE(ui->MSFlexGrid1->horizontalHeaderItem(2)->text(), QString("Уровень"));
-    QCOMPARE(ui->SSTab1->currentIndex(), 0);
-    QVERIFY(h.w->Timer1->isActive());
-    QVERIFY(!h.w->TMRComm->isActive());
-    QVERIFY(ui->BTNOpenCom->isEnabled());
-    QVERIFY(!ui->BTNCloseCom->isEnabled());
-    QVERIFY(!ui->hig->isEnabled()); // marker 9: disabled until a port opens
-    QCOMPARE(h.w->Timer1->property("tag").toString(), QString("2"));
-    QCOMPARE(ui->Label1->property("tag").toString(), QString("2"));
+    QCOMPARE(h.c<QComboBox>("CmbPort")->count(), 1);
+    QCOMPARE(h.c<QComboBox>("CmbPort")->currentText(), QString("----"));
+    QCOMPARE(h.c<QComboBox>("VibGenCmd")->count(), 9);
+    QCOMPARE(h.c<QComboBox>("VibGenCmd")->currentIndex(), 0);
+    QCOMPARE(h.c<QProgressBar>("ProgressBar1")->value(), 621);
+    auto* grid = h.c<QTableWidget>("MSFlexGrid1");
+    QCOMPARE(grid->horizontalHeaderItem(0)->text(), QString("№ проции"));
+    QCOMPARE(grid->horizontalHeaderItem(2)->text(), QString("Уровень"));
+    QCOMPARE(h.c<QTabWidget>("SSTab1")->currentIndex(), 0);
+    QVERIFY(timer1(h.w.get())->isActive());
+    QVERIFY(!h.session.tickTimer()->isActive());
+    QVERIFY(h.c("BTNOpenCom")->isEnabled());
+    QVERIFY(!h.c("BTNCloseCom")->isEnabled());
+    QVERIFY(!h.c("hig")->isEnabled()); // marker 9: disabled until a port opens
+    QCOMPARE(timer1(h.w.get())->property("tag").toString(), QString("2"));
+    QCOMPARE(h.c("Label1")->property("tag").toString(), QString("2"));
     // The item-0 selection shows the password prompt.
-    QVERIFY(!ui->chislo_sdv->isHidden());
-    QCOMPARE(ui->lchislo->text(), QString("Введите числовой пароль:"));
-    QVERIFY(ui->Frame5->isHidden());
+    QVERIFY(!h.c("chislo_sdv")->isHidden());
+    QCOMPARE(h.c<QLabel>("lchislo")->text(), QString("Введите числовой пароль:"));
+    QVERIFY(h.c("Frame5")->isHidden());
     QCOMPARE(h.logBytes(), QByteArray("\"Start: 08.12.2026 10:00:00\r\n\"\r\n"));
+    // The first data answer after start-up brings the settings with it.
+    h.session.receive(dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray::fromHex("4A2303")));
+    QCOMPARE(h.c<QLineEdit>("lamp_level")->text(), QString("35"));
+    QVERIFY(h.c<QRadioButton>("R_a")->isChecked());
 }
 
 void TestMainWindow::splashGivesWayOnSecondTick() {
     WindowHarness h;
-    QVERIFY(h.w->form2()->isVisible());
+    QWidget* splash = topLevel("Form2");
+    QVERIFY(splash->isVisible());
     QVERIFY(!h.w->isVisible());
     h.w->Timer1_Timer();
     QVERIFY(!h.w->isVisible());
     h.w->Timer1_Timer();
     QVERIFY(h.w->isVisible());
-    QVERIFY(!h.w->form2()->isVisible());
+    QVERIFY(!splash->isVisible());
     // The rescan filled the port list.
-    QCOMPARE(h.ui()->CmbPort->currentText(), SimItem);
+    QCOMPARE(h.c<QComboBox>("CmbPort")->currentText(), SimItem);
 }
 
 void TestMainWindow::startupLogFailureStillShowsWindow() {
@@ -159,8 +178,8 @@ void TestMainWindow::startupLogFailureStillShowsWindow() {
     QCOMPARE(dialog.calls[0].title, QString("Error#75"));
     QCOMPARE(dialog.calls[0].icon, UserDialog::Icon::Critical);
     // The remaining steps ran: the timer brings up the main window.
-    QVERIFY(w.Timer1->isActive());
-    QCOMPARE(w.ui->VibGenCmd->count(), 9);
+    QVERIFY(timer1(&w)->isActive());
+    QCOMPARE(control<QComboBox>(&w, "VibGenCmd")->count(), 9);
     w.Timer1_Timer();
     w.Timer1_Timer();
     QVERIFY(w.isVisible());
@@ -169,41 +188,40 @@ void TestMainWindow::startupLogFailureStillShowsWindow() {
 void TestMainWindow::openAndCloseSimulator() {
     WindowHarness h;
     h.open();
-    auto* ui = h.ui();
-    QVERIFY(h.w->TMRComm->isActive());
-    QVERIFY(!h.w->Timer1->isActive());
-    QVERIFY(!ui->BTNOpenCom->isEnabled());
-    QVERIFY(ui->BTNCloseCom->isEnabled());
-    QVERIFY(ui->hig->isEnabled());
-    QVERIFY(ui->gen_zapr->isHidden());
-    QVERIFY(ui->rdf->isHidden());
-    QVERIFY(ui->kko->isHidden());
-    QVERIFY(!ui->sdv_hi->isHidden());
+    QVERIFY(h.session.tickTimer()->isActive());
+    QVERIFY(!timer1(h.w.get())->isActive());
+    QVERIFY(!h.c("BTNOpenCom")->isEnabled());
+    QVERIFY(h.c("BTNCloseCom")->isEnabled());
+    QVERIFY(h.c("hig")->isEnabled());
+    QVERIFY(h.c("gen_zapr")->isHidden());
+    QVERIFY(h.c("rdf")->isHidden());
+    QVERIFY(h.c("kko")->isHidden());
+    QVERIFY(!h.c("sdv_hi")->isHidden());
     QCOMPARE(h.tones.beeps, (QList<QPair<int, int>>{{1000, 100}}));
     QVERIFY(h.logText().contains("\"10:00:00 : Com Port Симулятор Open\"\r\n"));
 
     h.findSensors();
     h.ticks(2);
-    ui->BTNCloseCom->click();
-    QVERIFY(!h.w->TMRComm->isActive());
-    QVERIFY(h.w->Timer1->isActive());
-    QVERIFY(ui->BTNOpenCom->isEnabled());
-    QVERIFY(!ui->BTNCloseCom->isEnabled());
-    QVERIFY(!ui->hig->isEnabled());
-    QVERIFY(!ui->gen_zapr->isHidden());
-    QVERIFY(ui->Command1->isHidden());
-    QCOMPARE(ui->CmbNet->count(), 1);
-    QCOMPARE(ui->sn->text(), QString("0"));
-    QCOMPARE(ui->vv->text(), QString("--------"));
-    QCOMPARE(ui->tek->text(), QString("Нет данных"));
-    QCOMPARE(ui->netdev->text(), QString("---------"));
-    QCOMPARE(ui->ProgressBar1->value(), 0);
-    QCOMPARE(fillColor(ui->Pic), vbcolor::LinkIdle);
-    QCOMPARE(fillColor(ui->ind_stab), vbcolor::LightGrey);
-    QCOMPARE(fillColor(h.w->form1()->ui.ind_stab), vbcolor::LightGrey);
-    QCOMPARE(backColor(ui->hi), vbcolor::ButtonFace);
+    h.c<QPushButton>("BTNCloseCom")->click();
+    QVERIFY(!h.session.tickTimer()->isActive());
+    QVERIFY(timer1(h.w.get())->isActive());
+    QVERIFY(h.c("BTNOpenCom")->isEnabled());
+    QVERIFY(!h.c("BTNCloseCom")->isEnabled());
+    QVERIFY(!h.c("hig")->isEnabled());
+    QVERIFY(!h.c("gen_zapr")->isHidden());
+    QVERIFY(h.c("Command1")->isHidden());
+    QCOMPARE(h.c<QComboBox>("CmbNet")->count(), 1);
+    QCOMPARE(h.c<QLabel>("sn")->text(), QString("0"));
+    QCOMPARE(h.c<QLabel>("vv")->text(), QString("--------"));
+    QCOMPARE(h.c<QLabel>("tek")->text(), QString("Нет данных"));
+    QCOMPARE(h.c<QLabel>("netdev")->text(), QString("---------"));
+    QCOMPARE(h.c<QProgressBar>("ProgressBar1")->value(), 0);
+    QCOMPARE(fillColor(h.c("Pic")), vbcolor::LinkIdle);
+    QCOMPARE(fillColor(h.c("ind_stab")), vbcolor::LightGrey);
+    QCOMPARE(fillColor(h.in("Form1", "ind_stab")), vbcolor::LightGrey);
+    QCOMPARE(backColor(h.c("hi")), vbcolor::ButtonFace);
     QVERIFY(h.logText().contains(" : Com Port Симулятор Closed\"\r\n"));
-    QCOMPARE(h.w->engine.wrs, frame::request(0, 0xFC));
+    QCOMPARE(h.session.pending(), frame::request(0, 0xFC));
 }
 
 void TestMainWindow::openUnavailablePort() {
@@ -214,8 +232,8 @@ void TestMainWindow::openUnavailablePort() {
     QCOMPARE(h.dialog.messages(), QStringList{"Com Port ---- недоступен. Установите нужный порт."});
     QCOMPARE(h.dialog.calls.last().icon, UserDialog::Icon::Warning);
     QVERIFY(h.logText().contains("Com Port ---- недоступен. Установите нужный порт."));
-    QVERIFY(h.w->Timer1->isActive());
-    QVERIFY(!h.w->TMRComm->isActive());
+    QVERIFY(timer1(h.w.get())->isActive());
+    QVERIFY(!h.session.tickTimer()->isActive());
 }
 
 void TestMainWindow::openRefusedSettings() {
@@ -235,63 +253,61 @@ void TestMainWindow::openRefusedSettings() {
                                              "Com Port COM3 недоступен. Установите нужный порт."}));
     QCOMPARE(dialog.calls[0].icon, UserDialog::Icon::None);
     QCOMPARE(dialog.calls[1].icon, UserDialog::Icon::Warning);
-    QVERIFY(!w.TMRComm->isActive());
-    QVERIFY(w.Timer1->isActive());
-    QVERIFY(w.ui->BTNOpenCom->isEnabled());
-    QVERIFY(w.port() == nullptr);
+    QVERIFY(!parts.session.tickTimer()->isActive());
+    QVERIFY(timer1(&w)->isActive());
+    QVERIFY(control<QWidget>(&w, "BTNOpenCom")->isEnabled());
+    QVERIFY(parts.session.port() == nullptr);
 }
 
 void TestMainWindow::networkPollIdentityAndData() {
     WindowHarness h;
     h.open();
     h.ticks(1); // identity request to address 0: nobody there
-    h.w->Opros_Click();
-    QCOMPARE(h.w->engine.wrs, QByteArray::fromHex("31FFDC"));
-    QVERIFY(h.w->engine.net_opr);
+    h.run("Opros_Click");
+    QCOMPARE(h.session.pending(), QByteArray::fromHex("31FFDC"));
     h.ticks(1); // no answer to address 0; the poll goes out
     QCOMPARE(h.port->writes().last(), QByteArray::fromHex("31FFDC"));
     h.ticks(1); // the list comes in after this tick's write
-    auto* ui = h.ui();
-    QCOMPARE(ui->CmbNet->count(), 2);
-    QCOMPARE(ui->CmbNet->itemText(1), QString("5"));
-    QCOMPARE(ui->netdev->text(), QString("1 5 "));
-    QCOMPARE(ui->MsgCom->text(), QString("Произошел опрос сети."));
-    QCOMPARE(h.w->engine.wrs, frame::request(1, 0xFC));
+    QCOMPARE(h.c<QComboBox>("CmbNet")->count(), 2);
+    QCOMPARE(h.c<QComboBox>("CmbNet")->itemText(1), QString("5"));
+    QCOMPARE(h.c<QLabel>("netdev")->text(), QString("1 5 "));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Произошел опрос сети."));
+    QCOMPARE(h.session.pending(), frame::request(1, 0xFC));
     h.ticks(1); // identity request out
     QCOMPARE(h.port->writes().last(), frame::request(1, 0xFC));
     h.ticks(1); // identity in, data poll out
-    QCOMPARE(ui->sn->text(), QString("3000417"));
-    QCOMPARE(ui->vv->text(), QString("1.7.6."));
-    QCOMPARE(h.w->engine.firmware, 176);
-    QCOMPARE(ui->MsgCom->text(), QString(" Получен С/Н и вер. прошивки"));
+    QCOMPARE(h.c<QLabel>("sn")->text(), QString("3000417"));
+    QCOMPARE(h.c<QLabel>("vv")->text(), QString("1.7.6."));
+    QCOMPARE(h.session.firmware(), 176);
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Получен С/Н и вер. прошивки"));
     QCOMPARE(h.port->writes().last(), frame::request(1, 0xF0));
     h.ticks(1); // data in
-    QCOMPARE(ui->MsgCom->text(), QString("Датчик подключен"));
-    QCOMPARE(foreColor(ui->MsgCom), vbcolor::DarkGreen);
-    QCOMPARE(ui->ne->text(), QString("1"));
-    QVERIFY(ui->tek->text().toUInt() > 0);
-    QCOMPARE(ui->temp->text(), QString("%1 °C").arg(h.line.sensors[0]->temperature()));
-    QCOMPARE(ui->Uroven->text(), QString::number(h.line.sensors[0]->levelN()));
-    QCOMPARE(h.w->form1()->ui.Uroven->text(), ui->Uroven->text());
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Датчик подключен"));
+    QCOMPARE(foreColor(h.c("MsgCom")), vbcolor::DarkGreen);
+    QCOMPARE(h.c<QLabel>("ne")->text(), QString("1"));
+    QVERIFY(h.c<QLabel>("tek")->text().toUInt() > 0);
+    QCOMPARE(h.c<QLabel>("temp")->text(), QString("%1 °C").arg(h.line.sensors[0]->temperature()));
+    QCOMPARE(h.c<QLabel>("Uroven")->text(), QString::number(h.line.sensors[0]->levelN()));
+    QCOMPARE(h.in<QLabel>("Form1", "Uroven")->text(), h.c<QLabel>("Uroven")->text());
     const QString logged = h.logText();
     QVERIFY(logged.contains("Устройства в сети 1 5 "));
     QVERIFY(logged.contains("Device: 3000417  Ver Soft: 1.7.6."));
-    QVERIFY(logged.contains(ui->Uroven->text() + ", " + ui->tek->text() + ", " + ui->lo->text() +
-                            ", " + ui->hi->text() + ", " + h.w->modeText + ", " +
-                            ui->temp->text()));
+    const auto shown = [&h](const char* name) { return h.c<QLabel>(name)->text(); };
+    QVERIFY(logged.contains(shown("Uroven") + ", " + shown("tek") + ", " + shown("lo") + ", " +
+                            shown("hi") + ", " + h.session.modeText() + ", " + shown("temp")));
 }
 
 void TestMainWindow::addressChangeAsksIdentity() {
     WindowHarness h;
     h.open();
     h.findSensors();
-    h.ui()->CmbNet->setCurrentIndex(1);
+    h.c<QComboBox>("CmbNet")->setCurrentIndex(1);
     h.w->CmbNet_Click();
     h.ticks(1);
     QCOMPARE(h.port->writes().last(), frame::request(5, 0xFC));
     h.ticks(1);
-    QCOMPARE(h.ui()->sn->text(), QString("2704155"));
-    QCOMPARE(h.ui()->vv->text(), QString("1.6.3."));
+    QCOMPARE(h.c<QLabel>("sn")->text(), QString("2704155"));
+    QCOMPARE(h.c<QLabel>("vv")->text(), QString("1.6.3."));
 }
 
 void TestMainWindow::silenceBadCrcUnknownCode() {
@@ -299,27 +315,29 @@ void TestMainWindow::silenceBadCrcUnknownCode() {
     h.open();
     h.findSensors();
     h.ticks(1);
-    auto* ui = h.ui();
+    auto* msgCom = h.c<QLabel>("MsgCom");
+    auto* errBox = h.c<QPlainTextEdit>("errBox");
+    auto* tek = h.c<QLabel>("tek");
     h.line.sensors[0]->setMuted(true);
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Нет ответа от датчика с адресом 1"));
-    QCOMPARE(foreColor(ui->MsgCom), vbcolor::ButtonText);
-    QVERIFY(ui->errBox->toPlainText().contains(" пр"));
+    QCOMPARE(msgCom->text(), QString("Нет ответа от датчика с адресом 1"));
+    QCOMPARE(foreColor(msgCom), vbcolor::ButtonText);
+    QVERIFY(errBox->toPlainText().contains(" пр"));
     QVERIFY(h.logText().contains(" : Нет ответа от датчика с адресом 1\""));
     h.line.sensors[0]->setMuted(false);
     h.ticks(2);
-    const QString tekBefore = ui->tek->text();
+    const QString tekBefore = tek->text();
     h.line.sensors[0]->holdLevel(false);
     h.line.sensors[0]->setTankRaw(90000);
     h.line.sensors[0]->corruptNextAnswers(1);
     h.ticks(2); // the corrupted answer arrives on the second tick
-    QCOMPARE(ui->tek->text(), tekBefore);
-    QVERIFY(ui->errBox->toPlainText().contains(" ош"));
+    QCOMPARE(tek->text(), tekBefore);
+    QVERIFY(errBox->toPlainText().contains(" ош"));
     h.line.sensors[0]->replaceCodeOfNextAnswers(0x77, 1);
     h.ticks(1);
     const int longBefore = h.tones.longCount();
     h.ticks(1);
-    QCOMPARE(ui->MsgCom->text(), QString(" Непонятно что пришло! "));
+    QCOMPARE(msgCom->text(), QString(" Непонятно что пришло! "));
     QCOMPARE(h.dialog.messages().last(), QString("Ответ не соответствует запросу"));
     QCOMPARE(h.tones.longCount() - longBefore, 2);
 }
@@ -330,12 +348,11 @@ void TestMainWindow::frequencyModeRefusesRequest() {
     h.findSensors();
     h.line.sensors[0]->setFrequencyMode(true);
     h.ticks(2);
-    auto* ui = h.ui();
-    QCOMPARE(ui->MsgCom->text(), QString("Датчик в частотном режиме."));
-    QCOMPARE(ui->ur->text(), QString("Частота"));
-    QVERIFY(ui->Uroven->text().endsWith(" Гц."));
-    QCOMPARE(h.w->form1()->ui.Uroven->text(), ui->Uroven->text());
-    h.w->Opros_Click();
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Датчик в частотном режиме."));
+    QCOMPARE(h.c<QLabel>("ur")->text(), QString("Частота"));
+    QVERIFY(h.c<QLabel>("Uroven")->text().endsWith(" Гц."));
+    QCOMPARE(h.in<QLabel>("Form1", "Uroven")->text(), h.c<QLabel>("Uroven")->text());
+    h.run("Opros_Click");
     const int writes = h.port->writes().size();
     h.ticks(1);
     QVERIFY(h.dialog.messages().last().startsWith(
@@ -350,12 +367,12 @@ void TestMainWindow::fourShortWritesClosePort() {
     h.port->setShortWrites(true);
     h.ticks(3);
     QCOMPARE(h.dialog.messages(), QStringList(3, "Ошибка записи в порт"));
-    QVERIFY(h.w->TMRComm->isActive());
+    QVERIFY(h.session.tickTimer()->isActive());
     h.ticks(1);
     QCOMPARE(h.dialog.messages().size(), 4);
-    QVERIFY(!h.w->TMRComm->isActive());
-    QVERIFY(h.ui()->BTNOpenCom->isEnabled());
-    QVERIFY(h.w->port() == nullptr);
+    QVERIFY(!h.session.tickTimer()->isActive());
+    QVERIFY(h.c("BTNOpenCom")->isEnabled());
+    QVERIFY(h.session.port() == nullptr);
 }
 
 void TestMainWindow::vanishedPortReportedOnce() {
@@ -365,8 +382,8 @@ void TestMainWindow::vanishedPortReportedOnce() {
     h.port->setVanished(true);
     h.ticks(3);
     QCOMPARE(h.dialog.messages(), QStringList{"Связь с портом Симулятор потеряна. Порт закрыт."});
-    QVERIFY(!h.w->TMRComm->isActive());
-    QVERIFY(h.ui()->BTNOpenCom->isEnabled());
+    QVERIFY(!h.session.tickTimer()->isActive());
+    QVERIFY(h.c("BTNOpenCom")->isEnabled());
 }
 
 void TestMainWindow::firmwareLadder_data() {
@@ -410,7 +427,7 @@ void TestMainWindow::firmwareLadder() {
     WindowHarness h;
     h.open();
     if (fw > 0)
-        h.w->assept_sn(identityAnswer(123456, quint8(fw), 0));
+        h.session.receive(identityAnswer(123456, quint8(fw), 0));
     for (const QString& n : enabled)
         QVERIFY2(h.w->findChild<QWidget*>(n)->isEnabled(), qPrintable(n));
     for (const QString& n : disabled)
@@ -419,39 +436,39 @@ void TestMainWindow::firmwareLadder() {
         QVERIFY2(!h.w->findChild<QWidget*>(n)->isHidden(), qPrintable(n));
     for (const QString& n : hidden)
         QVERIFY2(h.w->findChild<QWidget*>(n)->isHidden(), qPrintable(n));
-    QCOMPARE(!h.ui()->Kalibr_warning->isHidden(), warning);
-    QCOMPARE(h.w->firmware172, fw == 172);
+    QCOMPARE(!h.c("Kalibr_warning")->isHidden(), warning);
+    QCOMPARE(h.session.isFirmware172(), fw == 172);
 }
 
 void TestMainWindow::ladderAfterCloseAndOlderSensor() {
     WindowHarness h;
     h.open();
-    h.w->assept_sn(identityAnswer(1, 176, 0));
-    h.ui()->BTNCloseCom->click();
-    auto* ui = h.ui();
+    h.session.receive(identityAnswer(1, 176, 0));
+    h.c<QPushButton>("BTNCloseCom")->click();
     // Closed: every firmware control disabled, marker 176 hidden, 170 less
     // Label9/lamp_level/Command1 still visible.
-    for (QWidget* w : {static_cast<QWidget*>(ui->R_a), static_cast<QWidget*>(ui->Vvod_PWD),
-                       static_cast<QWidget*>(ui->set_hi_data), static_cast<QWidget*>(ui->Command6)})
-        QVERIFY(!w->isEnabled());
-    QVERIFY(ui->Slider1->isHidden());
-    QVERIFY(ui->Termokompens->isHidden());
-    QVERIFY(!ui->Command6->isHidden());
-    QVERIFY(!ui->set_hi_data->isHidden());
-    QVERIFY(ui->Command1->isHidden());
-    QVERIFY(ui->lamp_level->isHidden());
+    for (const char* name : {"R_a", "Vvod_PWD", "set_hi_data", "Command6"})
+        QVERIFY2(!h.c(name)->isEnabled(), name);
+    QVERIFY(h.c("Slider1")->isHidden());
+    QVERIFY(h.c("Termokompens")->isHidden());
+    QVERIFY(!h.c("Command6")->isHidden());
+    QVERIFY(!h.c("set_hi_data")->isHidden());
+    QVERIFY(h.c("Command1")->isHidden());
+    QVERIFY(h.c("lamp_level")->isHidden());
     // A sensor with firmware 120: everything stays disabled; the smoothing
     // box hidden by 176 stays hidden.
     h.w->Timer1_Timer();
     h.w->BTNOpenCom_Click();
-    h.w->assept_sn(identityAnswer(1, 120, 0));
-    QVERIFY(!ui->R_a->isEnabled());
-    QVERIFY(!ui->Command6->isEnabled());
-    QVERIFY(!ui->Command6->isHidden());
-    QVERIFY(ui->usredn->isHidden());
-    QVERIFY(ui->hig->isEnabled());
+    h.session.receive(identityAnswer(1, 120, 0));
+    QVERIFY(!h.c("R_a")->isEnabled());
+    QVERIFY(!h.c("Command6")->isEnabled());
+    QVERIFY(!h.c("Command6")->isHidden());
+    QVERIFY(h.c("usredn")->isHidden());
+    QVERIFY(h.c("hig")->isEnabled());
 }
 
+// What the window does with an identity answer; the version texts of other
+// firmware numbers and prefixes are the decoder's (tst_answers).
 void TestMainWindow::identityCases_data() {
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<QString>("sn");
@@ -460,10 +477,6 @@ void TestMainWindow::identityCases_data() {
     QTest::addColumn<QString>("logLine");
     QTest::newRow("123456 v1.7.6") << identityAnswer(123456, 176, 0) << "123456"
                                    << "1.7.6." << 176 << "Device: 123456  Ver Soft: 1.7.6.";
-    QTest::newRow("prefix 2") << identityAnswer(7, 176, 2) << "7"
-                              << "21.7.6." << 176 << "Device: 7  Ver Soft: 21.7.6.";
-    QTest::newRow("firmware 99") << identityAnswer(7, 99, 0) << "7"
-                                 << "9.9.." << 99 << "Device: 7  Ver Soft: 9.9..";
     QTest::newRow("8 bytes keeps the version")
         << answer(1, 0xFC, QByteArray::fromHex("40E20100")) << "123456"
         << "Ver ---------" << 0 << "Device: 123456  Ver Soft: Ver ---------";
@@ -478,16 +491,18 @@ void TestMainWindow::identityCases() {
     QFETCH(int, fw);
     QFETCH(QString, logLine);
     WindowHarness h;
-    h.w->assept_sn(a);
-    QCOMPARE(h.ui()->sn->text(), sn);
-    QCOMPARE(h.ui()->vv->text(), vv);
-    QCOMPARE(h.w->engine.firmware, fw);
+    h.session.receive(a);
+    QCOMPARE(h.c<QLabel>("sn")->text(), sn);
+    QCOMPARE(h.c<QLabel>("vv")->text(), vv);
+    QCOMPARE(h.session.firmware(), fw);
     if (logLine.isEmpty())
         QVERIFY(!h.logText().contains("Device:"));
     else
         QVERIFY(h.logText().contains(logLine + "\"\r\n"));
 }
 
+// What the window shows of a data answer; the temperature bytes are the
+// decoder's (tst_answers).
 void TestMainWindow::dataDecoding_data() {
     QTest::addColumn<QByteArray>("a");
     QTest::addColumn<bool>("d4096");
@@ -497,20 +512,20 @@ void TestMainWindow::dataDecoding_data() {
     QTest::addColumn<QString>("kko");
     QTest::addColumn<QString>("warning");
     QTest::addColumn<quint32>("hiColor");
-    QTest::newRow("FF is -1 °C, level 0")
-        << dataAnswer(0xFF, 0, 72000, 50000, 95000, 703) << false << "-1 °C"
+    QTest::newRow("level 0, good balance")
+        << dataAnswer(21, 0, 72000, 50000, 95000, 703) << false << "21 °C"
         << "300 Гц"
         << "0 В"
         << "1,00017780938834"
         << "Внимание! Установка Пустой соотв. длине около 83 см." << vbcolor::LightGreen;
-    QTest::newRow("80 is -128 °C, 1024 is 5 V")
-        << dataAnswer(0x80, 1024, 72000, 50000, 85000, 703) << false << "-128 °C"
+    QTest::newRow("1024 is 5 V, doubtful balance")
+        << dataAnswer(21, 1024, 72000, 50000, 85000, 703) << false << "21 °C"
         << "1324 Гц"
         << "5 В"
         << "0,777916073968706"
         << "Внимание! Установка Пустой соотв. длине около 83 см." << vbcolor::Yellow;
-    QTest::newRow("7F is 127 °C, 4096 in range 4096 is 5 V")
-        << dataAnswer(0x7F, 4096, 72000, 50000, 150000, 703) << true << "127 °C"
+    QTest::newRow("4096 in range 4096 is 5 V, wrong balance")
+        << dataAnswer(21, 4096, 72000, 50000, 150000, 703) << true << "21 °C"
         << "4396 Гц"
         << "5 В"
         << "2,2226173541963"
@@ -540,18 +555,19 @@ void TestMainWindow::dataDecoding() {
     QFETCH(quint32, hiColor);
     WindowHarness h;
     h.open();
-    auto* ui = h.ui();
-    h.w->engine.mode_yes = false;
-    ui->D_4096->setChecked(d4096);
-    h.w->Ur_progressBar = d4096 ? 4096 : 1024;
-    const QString kkoBefore = ui->kko->text();
-    h.w->all_data_to_form(a);
-    QCOMPARE(ui->temp->text(), temp);
-    QCOMPARE(ui->freq->text(), freq);
-    QCOMPARE(ui->anal->text(), anal);
-    QCOMPARE(ui->kko->text(), kko.isEmpty() ? kkoBefore : kko);
-    QCOMPARE(ui->Kalibr_warning->text(), warning);
-    QCOMPARE(backColor(ui->hi), hiColor == vbcolor::ButtonFace ? 0u : hiColor);
+    // The sensor reports its mode (range 4096 or 1024); the settings are then
+    // current, so the data answer's own mode byte leaves them alone.
+    h.session.receive(modeAnswer(d4096 ? 0x80 : 0x00));
+    QCOMPARE(h.c<QCheckBox>("D_4096")->isChecked(), d4096);
+    QCOMPARE(h.session.levelRange(), d4096 ? 4096 : 1024);
+    const QString kkoBefore = h.c<QLabel>("kko")->text();
+    h.session.receive(a);
+    QCOMPARE(h.c<QLabel>("temp")->text(), temp);
+    QCOMPARE(h.c<QLabel>("freq")->text(), freq);
+    QCOMPARE(h.c<QLabel>("anal")->text(), anal);
+    QCOMPARE(h.c<QLabel>("kko")->text(), kko.isEmpty() ? kkoBefore : kko);
+    QCOMPARE(h.c<QLabel>("Kalibr_warning")->text(), warning);
+    QCOMPARE(backColor(h.c("hi")), hiColor == vbcolor::ButtonFace ? 0u : hiColor);
     QVERIFY(h.dialog.messages().isEmpty());
     // The data line is logged (the port is open).
     QVERIFY(h.logText().contains(", " + temp + "\"\r\n"));
@@ -559,76 +575,82 @@ void TestMainWindow::dataDecoding() {
 
 void TestMainWindow::barLimitAndRange() {
     WindowHarness h;
-    auto* ui = h.ui();
-    h.w->engine.mode_yes = false;
-    h.w->all_data_to_form(dataAnswer(21, 1000, 72000, 50000, 95000, 703));
-    QCOMPARE(ui->ProgressBar1->value(), 1000);
-    h.w->all_data_to_form(dataAnswer(21, 1024, 72000, 50000, 95000, 703));
-    QCOMPARE(ui->Uroven->text(), QString("1024"));
-    QCOMPARE(ui->ProgressBar1->value(), 1000); // N equal to the range leaves the bar
-    QCOMPARE(ui->ProgressBar1->maximum(), 1024);
-    // A mode byte with bit 7 and firmware 172 make the range 256.
-    h.w->firmware172 = true;
-    h.w->engine.mode_yes = true;
-    h.w->all_data_to_form(
-        dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray::fromHex("801485")));
-    QCOMPARE(h.w->Ur_progressBar, 256);
-    QVERIFY(ui->D_4096->isChecked());
-    QCOMPARE(ui->lamp_level->text(), QString("20"));
-    QCOMPARE(ui->sgla->text(), QString("5"));
-    QCOMPARE(ui->Slider1->value(), 5);
-    QVERIFY(ui->Termokompens->isChecked());
-    QVERIFY(!h.w->engine.mode_yes);
-    QCOMPARE(h.w->modeText, QString("128"));
+    auto* bar = h.c<QProgressBar>("ProgressBar1");
+    h.session.receive(dataAnswer(21, 1000, 72000, 50000, 95000, 703));
+    QCOMPARE(bar->value(), 1000);
+    h.session.receive(dataAnswer(21, 1024, 72000, 50000, 95000, 703));
+    QCOMPARE(h.c<QLabel>("Uroven")->text(), QString("1024"));
+    QCOMPARE(bar->value(), 1000); // N equal to the range leaves the bar
+    QCOMPARE(bar->maximum(), 1024);
+    // A mode byte with bit 7 and firmware 172 make the range 256. The
+    // identity answer also makes the next data answer refresh the settings.
+    h.session.receive(identityAnswer(1, 172, 0));
+    QVERIFY(h.session.isFirmware172());
+    h.session.receive(dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray::fromHex("801485")));
+    QCOMPARE(h.session.levelRange(), 256);
+    QVERIFY(h.c<QCheckBox>("D_4096")->isChecked());
+    QCOMPARE(h.c<QLineEdit>("lamp_level")->text(), QString("20"));
+    QCOMPARE(h.c<QLabel>("sgla")->text(), QString("5"));
+    QCOMPARE(h.c<QSlider>("Slider1")->value(), 5);
+    QVERIFY(h.c<QCheckBox>("Termokompens")->isChecked());
+    QCOMPARE(h.session.modeText(), QString("128"));
+    // The settings were refreshed once: the next answer leaves them.
+    h.session.receive(dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray::fromHex("001E03")));
+    QCOMPARE(h.c<QLineEdit>("lamp_level")->text(), QString("20"));
+    QVERIFY(h.c<QCheckBox>("D_4096")->isChecked());
+    QCOMPARE(h.session.levelRange(), 256);
     // Without a port the data line is not logged.
     QVERIFY(!h.logText().contains("72000"));
 }
 
 void TestMainWindow::shortAnswerKeepsModeYes() {
     WindowHarness h;
-    auto* ui = h.ui();
-    QVERIFY(h.w->engine.mode_yes);
+    auto* lamp = h.c<QLineEdit>("lamp_level");
     const QByteArray shortAnswer = dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray());
     QCOMPARE(shortAnswer.size(), 21);
-    h.w->all_data_to_form(shortAnswer);
-    QVERIFY(h.w->engine.mode_yes);
-    QCOMPARE(ui->lamp_level->text(), QString("10"));
-    h.w->all_data_to_form(
-        dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray::fromHex("4A2303")));
-    QVERIFY(!h.w->engine.mode_yes);
-    QCOMPARE(ui->lamp_level->text(), QString("35"));
-    QVERIFY(ui->R_a->isChecked());
-    QVERIFY(ui->usredn->isChecked());
-    QVERIFY(ui->tartab1->isChecked());
-    QCOMPARE(h.w->currentModeByte, quint8(0x4A));
+    h.session.receive(shortAnswer);
+    QCOMPARE(lamp->text(), QString("10"));
+    // The settings are still due: the next full answer brings them.
+    h.session.receive(dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray::fromHex("4A2303")));
+    QCOMPARE(lamp->text(), QString("35"));
+    QVERIFY(h.c<QRadioButton>("R_a")->isChecked());
+    QVERIFY(h.c<QCheckBox>("usredn")->isChecked());
+    QVERIFY(h.c<QCheckBox>("tartab1")->isChecked());
+    QCOMPARE(h.session.modeByte(), quint8(0x4A));
+    // ... and only once.
+    h.session.receive(dataAnswer(21, 100, 72000, 50000, 95000, 703, QByteArray::fromHex("001E00")));
+    QCOMPARE(lamp->text(), QString("35"));
+    QVERIFY(h.c<QRadioButton>("R_a")->isChecked());
 }
 
 void TestMainWindow::emptyLevelZeroWarnsOnce() {
     WindowHarness h;
     h.open();
-    h.w->engine.mode_yes = false;
-    h.w->all_data_to_form(dataAnswer(21, 100, 72000, 0, 95000, 703));
+    h.session.receive(dataAnswer(21, 100, 72000, 0, 95000, 703));
     QCOMPARE(h.dialog.messages(), QStringList{"Пришли ошибочные данные"});
-    QVERIFY(h.w->engine.badData);
-    h.w->all_data_to_form(dataAnswer(21, 100, 72000, 0, 95000, 703));
+    h.session.receive(dataAnswer(21, 100, 72000, 0, 95000, 703));
     QCOMPARE(h.dialog.messages().size(), 1); // shown once
     QVERIFY(!h.logText().contains("72000"));
-    // A short answer stops at the empty level: both messages.
-    h.w->engine.badData = false;
+    // The next request sent (the identity request left pending by the open)
+    // allows the warning again. A short answer stops at the empty level: both
+    // messages.
+    QVERIFY(!h.session.pending().isEmpty());
+    h.ticks(1);
     h.dialog.clear();
-    h.w->all_data_to_form(answer(1, 0xF0, QByteArray(9, '\1')));
+    h.session.receive(answer(1, 0xF0, QByteArray(9, '\1')));
     QCOMPARE(h.dialog.messages(),
              (QStringList{"Пришли ошибочные данные", "Измените уровень пустого"}));
 }
 
 void TestMainWindow::stabilitySequence() {
     WindowHarness h;
-    h.w->engine.mode_yes = false;
+    auto* lamp = h.c("ind_stab");
+    auto* form1Lamp = h.in("Form1", "ind_stab");
     QList<quint32> colors;
     for (int i = 1; i <= 45; ++i) {
-        h.w->all_data_to_form(dataAnswer(21, 100, 72000, 50000, 95000, 703));
-        colors << fillColor(h.ui()->ind_stab);
-        QCOMPARE(fillColor(h.w->form1()->ui.ind_stab), colors.last());
+        h.session.receive(dataAnswer(21, 100, 72000, 50000, 95000, 703));
+        colors << fillColor(lamp);
+        QCOMPARE(fillColor(form1Lamp), colors.last());
     }
     for (int i = 0; i < 38; ++i)
         QCOMPARE(colors[i], vbcolor::Red);
@@ -641,8 +663,8 @@ void TestMainWindow::stabilitySequence() {
     // until the average has caught up again.
     colors.clear();
     for (int i = 1; i <= 36; ++i) {
-        h.w->all_data_to_form(dataAnswer(21, 100, 144000, 50000, 95000, 703));
-        colors << fillColor(h.ui()->ind_stab);
+        h.session.receive(dataAnswer(21, 100, 144000, 50000, 95000, 703));
+        colors << fillColor(lamp);
     }
     for (int i = 0; i < 5; ++i)
         QCOMPARE(colors[i], vbcolor::Yellow);
@@ -653,35 +675,36 @@ void TestMainWindow::stabilitySequence() {
 
 void TestMainWindow::sliderAndTabHandlers() {
     WindowHarness h;
-    auto* ui = h.ui();
-    ui->Slider1->setValue(7);
-    QCOMPARE(ui->sgla->text(), QString("7"));
-    ui->Slider1d->setValue(9);
-    QCOMPARE(ui->sglad->text(), QString("9"));
-    ui->ch_ver->setChecked(true);
-    emit ui->SSTab1->tabBarClicked(2);
-    QVERIFY(!ui->Slider1d->isHidden());
-    ui->ch_ver->setChecked(false);
-    emit ui->SSTab1->tabBarClicked(1);
-    QVERIFY(ui->Slider1d->isHidden());
+    h.c<QSlider>("Slider1")->setValue(7);
+    QCOMPARE(h.c<QLabel>("sgla")->text(), QString("7"));
+    h.c<QSlider>("Slider1d")->setValue(9);
+    QCOMPARE(h.c<QLabel>("sglad")->text(), QString("9"));
+    h.c<QCheckBox>("ch_ver")->setChecked(true);
+    emit h.c<QTabWidget>("SSTab1")->tabBarClicked(2);
+    QVERIFY(!h.c("Slider1d")->isHidden());
+    h.c<QCheckBox>("ch_ver")->setChecked(false);
+    emit h.c<QTabWidget>("SSTab1")->tabBarClicked(1);
+    QVERIFY(h.c("Slider1d")->isHidden());
 }
 
+// Each Timer1 tick rescans the ports.
 void TestMainWindow::rescanKeepsOrClampsSelection() {
     WindowHarness h;
-    auto* ui = h.ui();
+    auto* ports = h.c<QComboBox>("CmbPort");
     h.ports = {"ttyS0", "ttyS1", "ttyUSB0"};
-    h.w->rescanPorts();
-    ui->CmbPort->setCurrentIndex(2);
-    h.w->rescanPorts();
-    QCOMPARE(ui->CmbPort->currentText(), QString("ttyUSB0"));
+    h.w->Timer1_Timer();
+    ports->setCurrentIndex(2);
+    h.w->Timer1_Timer();
+    QCOMPARE(ports->currentText(), QString("ttyUSB0"));
     h.ports = {"ttyS0", "ttyS1"}; // the adapter was unplugged
-    h.w->rescanPorts();
-    QCOMPARE(ui->CmbPort->currentIndex(), 1);
+    h.w->Timer1_Timer();
+    QCOMPARE(ports->currentIndex(), 1);
     h.ports.clear();
-    h.w->rescanPorts();
-    QCOMPARE(ui->CmbPort->count(), 1);
-    QCOMPARE(ui->CmbPort->currentText(), QString("----"));
-    QVERIFY(ui->txtRec->toPlainText().contains("ttyS0, ttyS1, ttyUSB0, \nttyS0, ttyS1, "));
+    h.w->Timer1_Timer();
+    QCOMPARE(ports->count(), 1);
+    QCOMPARE(ports->currentText(), QString("----"));
+    QVERIFY(h.c<QPlainTextEdit>("txtRec")->toPlainText().contains(
+        "ttyS0, ttyS1, ttyUSB0, \nttyS0, ttyS1, "));
 }
 
 void TestMainWindow::closingWindowClosesPortFirst_data() {
@@ -702,17 +725,18 @@ void TestMainWindow::closingWindowClosesPortFirst() {
     }
     QVERIFY(h.w->close());
     QVERIFY(h.logText().endsWith(" : Com Port Симулятор Closed\"\r\n"));
-    QVERIFY(!h.w->TMRComm->isActive());
-    QVERIFY(!h.w->Timer1->isActive());
+    QVERIFY(!h.session.tickTimer()->isActive());
+    QVERIFY(!timer1(h.w.get())->isActive());
 }
 
 void TestMainWindow::requestLeftWhileClosedIsNotSentOnOpen() {
     WindowHarness h({0});
     h.open();
-    h.ui()->BTNCloseCom->click();
+    h.c<QPushButton>("BTNCloseCom")->click();
     // The table window stays usable with the port closed.
-    h.w->wrmyTable_Click();
-    QVERIFY(!h.w->engine.wrs.isEmpty());
+    h.run("wrmyTable_Click");
+    QVERIFY(!h.session.pending().isEmpty());
+    QVERIFY(h.session.pending() != frame::request(0, 0xFC));
     h.w->Timer1_Timer();
     h.w->BTNOpenCom_Click();
     h.ticks(1);

@@ -1,12 +1,13 @@
 // The main window over a real serial path: the simulator served on a
 // pseudo-terminal by the lv300-sim tool, opened by QSerialPort like an
-// adapter's tty, with the engine's ticks driven by hand and the event loop
+// adapter's tty, with the session's ticks driven by hand and the event loop
 // collecting the answers between them.
 #include "window_harness.h"
 
 #include "link/serial_port.h"
 
 #include <QDeadlineTimer>
+#include <QLabel>
 #include <QProcess>
 #include <QTest>
 
@@ -33,6 +34,7 @@ void TestPtyWindow::sensorFoundAndReadThroughPty() {
 
     WindowServices parts;
     ScriptedDialog& dialog = parts.dialog;
+    session::Session& session = parts.session;
     frmSerial::Services sv = parts.services();
     sv.listPorts = [path] { return QStringList{path}; };
     sv.makePort = [](const QString& item, QString* p) -> std::unique_ptr<Port> {
@@ -44,23 +46,24 @@ void TestPtyWindow::sensorFoundAndReadThroughPty() {
         w.Load();
         w.Timer1_Timer();
         w.Timer1_Timer();
-        QCOMPARE(w.ui->CmbPort->currentText(), path);
+        QCOMPARE(control<QComboBox>(&w, "CmbPort")->currentText(), path);
         w.BTNOpenCom_Click();
-        QVERIFY2(w.TMRComm->isActive(), qPrintable(dialog.messages().join("|")));
-        w.TMRComm->stop(); // the test drives the ticks
-        auto tick = [&w] {
-            w.TMRComm_Timer();
+        QVERIFY2(session.tickTimer()->isActive(), qPrintable(dialog.messages().join("|")));
+        session.stopTicking(); // the test drives the ticks
+        auto tick = [&session] {
+            session.tick();
             QTest::qWait(150); // the answer arrives through the tty meanwhile
         };
-        w.Opros_Click();
+        runHandler(&w, "Opros_Click");
         for (int i = 0; i < 5; ++i)
             tick();
-        QCOMPARE(w.ui->netdev->text(), QString("1 5 "));
-        QCOMPARE(w.ui->sn->text(), QString("3000417"));
-        QCOMPARE(w.ui->vv->text(), QString("1.7.6."));
-        QCOMPARE(w.ui->ne->text(), QString("1"));
-        QCOMPARE(w.ui->MsgCom->text(), QString("Датчик подключен"));
-        QVERIFY(w.ui->tek->text().toUInt() > 0);
+        const auto shown = [&w](const char* name) { return control<QLabel>(&w, name)->text(); };
+        QCOMPARE(shown("netdev"), QString("1 5 "));
+        QCOMPARE(shown("sn"), QString("3000417"));
+        QCOMPARE(shown("vv"), QString("1.7.6."));
+        QCOMPARE(shown("ne"), QString("1"));
+        QCOMPARE(shown("MsgCom"), QString("Датчик подключен"));
+        QVERIFY(shown("tek").toUInt() > 0);
         QVERIFY(dialog.messages().isEmpty());
         w.BTNCloseCom_Click();
     }

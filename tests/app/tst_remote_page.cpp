@@ -8,6 +8,16 @@
 
 #include "link/frame.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
 #include <QTest>
 
 namespace {
@@ -34,39 +44,39 @@ QByteArray frameOf(const QString& line) {
 
 // Picks an item as the user does.
 void select(WindowHarness& h, int index) {
-    h.ui()->VibGenCmd->setCurrentIndex(index);
-    emit h.ui()->VibGenCmd->activated(index);
+    h.c<QComboBox>("VibGenCmd")->setCurrentIndex(index);
+    emit h.c<QComboBox>("VibGenCmd")->activated(index);
 }
 
-QList<QWidget*> sliderGroup(Ui::frmSerial* ui) {
-    return {ui->Slider1d, ui->Label25, ui->sglad};
+QList<QWidget*> sliderGroup(WindowHarness& h) {
+    return {h.c("Slider1d"), h.c("Label25"), h.c("sglad")};
 }
 
-QList<QWidget*> extendedBoxes(Ui::frmSerial* ui) {
-    return {ui->tartab1d, ui->per_sentsd, ui->Termokompensd};
+QList<QWidget*> extendedBoxes(WindowHarness& h) {
+    return {h.c("tartab1d"), h.c("per_sentsd"), h.c("Termokompensd")};
 }
 
 // Mode inputs by short names: p485 (periodic RS485 option), i, u, d, t, s, k
 // (the check boxes iinvd, usrednd, D_4096d, tartab1d, per_sentsd,
 // Termokompensd), gN (the slider at N).
-void setModeInputs(Ui::frmSerial* ui, const QStringList& flags) {
+void setModeInputs(WindowHarness& h, const QStringList& flags) {
     for (const QString& f : flags) {
         if (f == "p485")
-            ui->r_p485d->setChecked(true);
+            h.c<QRadioButton>("r_p485d")->setChecked(true);
         else if (f == "i")
-            ui->iinvd->setChecked(true);
+            h.c<QCheckBox>("iinvd")->setChecked(true);
         else if (f == "u")
-            ui->usrednd->setChecked(true);
+            h.c<QCheckBox>("usrednd")->setChecked(true);
         else if (f == "d")
-            ui->D_4096d->setChecked(true);
+            h.c<QCheckBox>("D_4096d")->setChecked(true);
         else if (f == "t")
-            ui->tartab1d->setChecked(true);
+            h.c<QCheckBox>("tartab1d")->setChecked(true);
         else if (f == "s")
-            ui->per_sentsd->setChecked(true);
+            h.c<QCheckBox>("per_sentsd")->setChecked(true);
         else if (f == "k")
-            ui->Termokompensd->setChecked(true);
+            h.c<QCheckBox>("Termokompensd")->setChecked(true);
         else if (f.startsWith("g"))
-            ui->Slider1d->setValue(f.mid(1).toInt());
+            h.c<QSlider>("Slider1d")->setValue(f.mid(1).toInt());
         else
             QFAIL(qPrintable("unknown mode input " + f));
     }
@@ -94,29 +104,27 @@ private slots:
 
 void TestRemotePage::itemsAndStartState() {
     WindowHarness h;
-    auto* ui = h.ui();
     QStringList items;
-    for (int i = 0; i < ui->VibGenCmd->count(); ++i)
-        items << ui->VibGenCmd->itemText(i);
+    for (int i = 0; i < h.c<QComboBox>("VibGenCmd")->count(); ++i)
+        items << h.c<QComboBox>("VibGenCmd")->itemText(i);
     QCOMPARE(items,
              (QStringList{"Ввести пароль", "Запрс состояния",
                           "Запрсить версию прошивки и серийный номер", "Сдвинуть уровень полного",
                           "Сдвинуть уровень пустого", "Установить уровень полного",
                           "Установить уровень пустого", "Установить режим", "Установить пароль"}));
-    QCOMPARE(ui->VibGenCmd->currentIndex(), 0);
-    QCOMPARE(ui->dist_net_num->text(), QString("1"));
-    QCOMPARE(ui->chislo_sdv->text(), QString("0"));
-    QVERIFY(!ui->ch_ver->isChecked());
-    QVERIFY(ui->r485d->isChecked());
-    QVERIFY(ui->gen_txt->text().isEmpty());
-    QVERIFY(!ui->gen_zapr->isHidden());
-    QVERIFY(ui->gen_zapr->isEnabled());
-    QCOMPARE(ui->gen_zapr->text(), QString("Cгенерировать запрос"));
-    QVERIFY(ui->gen_zapr->text().startsWith(QChar('C'))); // a Latin C
-    for (QWidget* w : sliderGroup(ui) + extendedBoxes(ui))
+    QCOMPARE(h.c<QComboBox>("VibGenCmd")->currentIndex(), 0);
+    QCOMPARE(h.c<QLineEdit>("dist_net_num")->text(), QString("1"));
+    QCOMPARE(h.c<QLineEdit>("chislo_sdv")->text(), QString("0"));
+    QVERIFY(!h.c<QCheckBox>("ch_ver")->isChecked());
+    QVERIFY(h.c<QRadioButton>("r485d")->isChecked());
+    QVERIFY(h.c<QLineEdit>("gen_txt")->text().isEmpty());
+    QVERIFY(!h.c<QPushButton>("gen_zapr")->isHidden());
+    QVERIFY(h.c<QPushButton>("gen_zapr")->isEnabled());
+    QCOMPARE(h.c<QPushButton>("gen_zapr")->text(), QString("Cгенерировать запрос"));
+    QVERIFY(h.c<QPushButton>("gen_zapr")->text().startsWith(QChar('C'))); // a Latin C
+    for (QWidget* w : sliderGroup(h) + extendedBoxes(h))
         QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
-    for (QWidget* w : {static_cast<QWidget*>(ui->r_ad), static_cast<QWidget*>(ui->r_fd),
-                       static_cast<QWidget*>(ui->r_pd)})
+    for (QWidget* w : {h.c("r_ad"), h.c("r_fd"), h.c("r_pd")})
         QVERIFY(w->isHidden());
 }
 
@@ -153,95 +161,91 @@ void TestRemotePage::selectionShows() {
     QFETCH(bool, sliders);
 
     WindowHarness h;
-    auto* ui = h.ui();
     if (chVer)
-        ui->ch_ver->click();
+        h.c<QCheckBox>("ch_ver")->click();
     // Come from an item that shows the value box and one that shows the frame.
     select(h, 7);
     select(h, 5);
     select(h, index);
-    QCOMPARE(!ui->chislo_sdv->isHidden(), !caption.isNull());
-    QCOMPARE(!ui->lchislo->isHidden(), !caption.isNull());
+    QCOMPARE(!h.c<QLineEdit>("chislo_sdv")->isHidden(), !caption.isNull());
+    QCOMPARE(!h.c<QLabel>("lchislo")->isHidden(), !caption.isNull());
     if (!caption.isNull())
-        QCOMPARE(ui->lchislo->text(), caption);
-    QCOMPARE(!ui->Frame5->isHidden(), frame5);
-    for (QWidget* w : sliderGroup(ui))
+        QCOMPARE(h.c<QLabel>("lchislo")->text(), caption);
+    QCOMPARE(!h.c<QGroupBox>("Frame5")->isHidden(), frame5);
+    for (QWidget* w : sliderGroup(h))
         QCOMPARE(!w->isHidden(), sliders);
-    for (QWidget* w : extendedBoxes(ui))
+    for (QWidget* w : extendedBoxes(h))
         QCOMPARE(!w->isHidden(), chVer);
-    QVERIFY(ui->gen_txt->text().isEmpty()); // selecting generates nothing
+    QVERIFY(h.c<QLineEdit>("gen_txt")->text().isEmpty()); // selecting generates nothing
 }
 
 void TestRemotePage::valueBoxKeptAcrossSelections() {
     WindowHarness h;
-    auto* ui = h.ui();
-    ui->dist_net_num->setText("1");
+    h.c<QLineEdit>("dist_net_num")->setText("1");
     select(h, 0);
-    ui->chislo_sdv->setText("-100");
+    h.c<QLineEdit>("chislo_sdv")->setText("-100");
     for (int i : {1, 2, 7, 8, 5, 3}) {
         select(h, i);
-        QCOMPARE(ui->chislo_sdv->text(), QString("-100"));
+        QCOMPARE(h.c<QLineEdit>("chislo_sdv")->text(), QString("-100"));
     }
     // A value typed for the password serves as the shift.
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), gw(10, "3101F4FF9C"));
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), gw(10, "3101F4FF9C"));
     // And a password left in the box is a shift out of range.
     select(h, 8);
-    ui->chislo_sdv->setText("5000");
+    h.c<QLineEdit>("chislo_sdv")->setText("5000");
     select(h, 4);
-    QCOMPARE(ui->chislo_sdv->text(), QString("5000"));
-    ui->gen_zapr->click();
+    QCOMPARE(h.c<QLineEdit>("chislo_sdv")->text(), QString("5000"));
+    h.c<QPushButton>("gen_zapr")->click();
     QCOMPARE(h.dialog.messages(), QStringList{ShiftRange});
-    QCOMPARE(ui->gen_txt->text(), gw(10, "3101F4FF9C"));
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), gw(10, "3101F4FF9C"));
 }
 
 void TestRemotePage::chVerClickShowsExtendedInputs() {
     WindowHarness h;
-    auto* ui = h.ui();
     select(h, 7);
-    QVERIFY(!ui->Frame5->isHidden());
-    ui->ch_ver->click();
-    QVERIFY(ui->ch_ver->isChecked());
-    for (QWidget* w : sliderGroup(ui) + extendedBoxes(ui))
+    QVERIFY(!h.c<QGroupBox>("Frame5")->isHidden());
+    h.c<QCheckBox>("ch_ver")->click();
+    QVERIFY(h.c<QCheckBox>("ch_ver")->isChecked());
+    for (QWidget* w : sliderGroup(h) + extendedBoxes(h))
         QVERIFY2(!w->isHidden(), qPrintable(w->objectName()));
-    ui->ch_ver->click();
-    QVERIFY(!ui->ch_ver->isChecked());
-    for (QWidget* w : sliderGroup(ui) + extendedBoxes(ui))
+    h.c<QCheckBox>("ch_ver")->click();
+    QVERIFY(!h.c<QCheckBox>("ch_ver")->isChecked());
+    for (QWidget* w : sliderGroup(h) + extendedBoxes(h))
         QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
 
     // Selecting item 7 follows the box for the slider group only.
-    ui->ch_ver->click();
-    ui->ch_ver->setChecked(false); // changed without a click
+    h.c<QCheckBox>("ch_ver")->click();
+    h.c<QCheckBox>("ch_ver")->setChecked(false); // changed without a click
     select(h, 7);
-    for (QWidget* w : sliderGroup(ui))
+    for (QWidget* w : sliderGroup(h))
         QVERIFY2(w->isHidden(), qPrintable(w->objectName()));
-    for (QWidget* w : extendedBoxes(ui))
+    for (QWidget* w : extendedBoxes(h))
         QVERIFY2(!w->isHidden(), qPrintable(w->objectName()));
     // So does a click on the tab strip.
-    ui->ch_ver->setChecked(true);
-    emit ui->SSTab1->tabBarClicked(2);
-    for (QWidget* w : sliderGroup(ui))
+    h.c<QCheckBox>("ch_ver")->setChecked(true);
+    emit h.c<QTabWidget>("SSTab1")->tabBarClicked(2);
+    for (QWidget* w : sliderGroup(h))
         QVERIFY2(!w->isHidden(), qPrintable(w->objectName()));
     // The slider writes its position into sglad.
-    ui->Slider1d->setValue(12);
-    QCOMPARE(ui->sglad->text(), QString("12"));
+    h.c<QSlider>("Slider1d")->setValue(12);
+    QCOMPARE(h.c<QLabel>("sglad")->text(), QString("12"));
 }
 
 void TestRemotePage::hiddenTickStillCounts() {
     WindowHarness h;
-    auto* ui = h.ui();
     select(h, 7);
-    ui->ch_ver->click();
-    ui->tartab1d->setChecked(true);
-    ui->Termokompensd->setChecked(true);
-    ui->Slider1d->setValue(7);
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), gw(6, "3101F25AC3964087"));
-    ui->ch_ver->click(); // hides the litres box; its tick stays and counts
-    QVERIFY(ui->tartab1d->isHidden());
-    QVERIFY(ui->tartab1d->isChecked());
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), gw(5, "3101F240"));
+    h.c<QCheckBox>("ch_ver")->click();
+    h.c<QCheckBox>("tartab1d")->setChecked(true);
+    h.c<QCheckBox>("Termokompensd")->setChecked(true);
+    h.c<QSlider>("Slider1d")->setValue(7);
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), gw(6, "3101F25AC3964087"));
+    h.c<QCheckBox>("ch_ver")->click(); // hides the litres box; its tick stays and counts
+    QVERIFY(h.c<QCheckBox>("tartab1d")->isHidden());
+    QVERIFY(h.c<QCheckBox>("tartab1d")->isChecked());
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), gw(5, "3101F240"));
 }
 
 void TestRemotePage::generate_data() {
@@ -331,32 +335,31 @@ void TestRemotePage::generate() {
     QFETCH(QString, line);
 
     WindowHarness h;
-    auto* ui = h.ui();
     if (chVer)
-        ui->ch_ver->click();
+        h.c<QCheckBox>("ch_ver")->click();
     select(h, index);
-    ui->dist_net_num->setText(address);
-    ui->chislo_sdv->setText(value);
-    setModeInputs(ui, mode);
-    ui->gen_txt->setText(Previous);
-    const QString txtBefore = ui->txtRec->toPlainText();
-    const QByteArray pending = h.w->engine.wrs;
+    h.c<QLineEdit>("dist_net_num")->setText(address);
+    h.c<QLineEdit>("chislo_sdv")->setText(value);
+    setModeInputs(h, mode);
+    h.c<QLineEdit>("gen_txt")->setText(Previous);
+    const QString txtBefore = h.c<QPlainTextEdit>("txtRec")->toPlainText();
+    const QByteArray pending = h.session.pending();
     const QByteArray logBefore = h.logBytes();
 
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), line);
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), line);
     QCOMPARE(h.dialog.calls.size(), 0);
     // Items 0, 5, 6, 7 and 8 echo the request to the message window.
     if (QList<int>{0, 5, 6, 7, 8}.contains(index))
-        QCOMPARE(shownHex(ui->txtRec), hexBytes(frameOf(line)));
+        QCOMPARE(shownHex(h.c<QPlainTextEdit>("txtRec")), hexBytes(frameOf(line)));
     else
-        QCOMPARE(ui->txtRec->toPlainText(), txtBefore);
-    QCOMPARE(h.w->engine.wrs, pending);
+        QCOMPARE(h.c<QPlainTextEdit>("txtRec")->toPlainText(), txtBefore);
+    QCOMPARE(h.session.pending(), pending);
     QCOMPARE(h.logBytes(), logBefore);
-    QVERIFY(h.w->port() == nullptr);
+    QVERIFY(h.session.port() == nullptr);
     // The same inputs give the same line again.
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), line);
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), line);
 }
 
 void TestRemotePage::refusalKeepsLine_data() {
@@ -410,51 +413,48 @@ void TestRemotePage::refusalKeepsLine() {
     QFETCH(QStringList, messages);
 
     WindowHarness h;
-    auto* ui = h.ui();
     select(h, index);
-    ui->dist_net_num->setText(address);
-    ui->chislo_sdv->setText(value);
-    ui->gen_txt->setText(Previous);
-    const QString txtBefore = ui->txtRec->toPlainText();
+    h.c<QLineEdit>("dist_net_num")->setText(address);
+    h.c<QLineEdit>("chislo_sdv")->setText(value);
+    h.c<QLineEdit>("gen_txt")->setText(Previous);
+    const QString txtBefore = h.c<QPlainTextEdit>("txtRec")->toPlainText();
     const QByteArray logBefore = h.logBytes();
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), Previous);
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), Previous);
     QCOMPARE(h.dialog.messages(), messages);
-    QCOMPARE(ui->txtRec->toPlainText(), txtBefore);
+    QCOMPARE(h.c<QPlainTextEdit>("txtRec")->toPlainText(), txtBefore);
     QCOMPARE(h.logBytes(), logBefore);
 }
 
 void TestRemotePage::noSelectionDoesNothing() {
     WindowHarness h;
-    auto* ui = h.ui();
-    ui->VibGenCmd->setCurrentIndex(-1);
-    ui->gen_txt->setText(Previous);
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), Previous);
+    h.c<QComboBox>("VibGenCmd")->setCurrentIndex(-1);
+    h.c<QLineEdit>("gen_txt")->setText(Previous);
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), Previous);
     QVERIFY(h.dialog.calls.isEmpty());
 }
 
 void TestRemotePage::neverTouchesPortOrPending() {
     WindowHarness h;
-    auto* ui = h.ui();
     h.open();
     h.findSensors();
     h.ticks(2);
     // The generator is offered only while the port is closed.
-    QVERIFY(ui->gen_zapr->isHidden());
+    QVERIFY(h.c<QPushButton>("gen_zapr")->isHidden());
 
     // Even reached directly, it leaves the exchange alone.
     const QByteArray waiting = frame::request(1, 0xFC);
-    h.w->engine.wrs = waiting;
+    h.session.setPending(waiting);
     const QByteArray logBefore = h.logBytes();
     const int writes = h.port->writes().size();
     QStringList lines;
-    ui->chislo_sdv->setText("5");
+    h.c<QLineEdit>("chislo_sdv")->setText("5");
     for (int i = 0; i < 9; ++i) {
         select(h, i);
-        h.w->gen_zapr_Click();
-        lines << ui->gen_txt->text();
-        QCOMPARE(h.w->engine.wrs, waiting);
+        h.run("gen_zapr_Click");
+        lines << h.c<QLineEdit>("gen_txt")->text();
+        QCOMPARE(h.session.pending(), waiting);
     }
     QCOMPARE(lines.size(), 9);
     QCOMPARE(lines.last(), gw(8, "3101F700000005"));
@@ -464,14 +464,14 @@ void TestRemotePage::neverTouchesPortOrPending() {
     QCOMPARE(h.port->writes().mid(writes), QList<QByteArray>{waiting});
 
     // Closing the port offers it again.
-    ui->BTNCloseCom->click();
-    QVERIFY(!ui->gen_zapr->isHidden());
-    QVERIFY(ui->gen_zapr->isEnabled());
-    const QByteArray pending = h.w->engine.wrs;
+    h.c<QPushButton>("BTNCloseCom")->click();
+    QVERIFY(!h.c<QPushButton>("gen_zapr")->isHidden());
+    QVERIFY(h.c<QPushButton>("gen_zapr")->isEnabled());
+    const QByteArray pending = h.session.pending();
     select(h, 1);
-    ui->gen_zapr->click();
-    QCOMPARE(ui->gen_txt->text(), QString("S485=4:23:1500:19200:3101F0C5"));
-    QCOMPARE(h.w->engine.wrs, pending);
+    h.c<QPushButton>("gen_zapr")->click();
+    QCOMPARE(h.c<QLineEdit>("gen_txt")->text(), QString("S485=4:23:1500:19200:3101F0C5"));
+    QCOMPARE(h.session.pending(), pending);
 }
 
 QTEST_MAIN(TestRemotePage)

@@ -4,12 +4,16 @@
 #include "test_support.h"
 #include "window_harness.h"
 
-#include "base/gui/vb_colors.h"
 #include "base/gui/colors.h"
+#include "base/gui/vb_colors.h"
 #include "link/frame.h"
-#include "tables/gui/form1.h"
 
+#include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QSlider>
 #include <QTest>
 
 namespace {
@@ -69,30 +73,28 @@ QString writeFile(const WindowHarness& h, const QString& name, const QByteArray&
 // Closed port, the window shown; the file is chosen and rdf pressed.
 void replayFile(WindowHarness& h, const QString& path) {
     h.dialog.fileAnswers.enqueue(path);
-    QVERIFY(!h.ui()->rdf->isHidden());
-    QVERIFY(h.ui()->rdf->isEnabled());
-    h.ui()->rdf->click();
+    auto* rdf = h.c<QAbstractButton>("rdf");
+    QVERIFY(!rdf->isHidden());
+    QVERIFY(rdf->isEnabled());
+    rdf->click();
 }
 
 // What the decoders put into the window.
+// (Form1 is found by name among the top-level windows: one harness at a time.)
 QStringList shownReadings(WindowHarness& h) {
-    auto* ui = h.ui();
     QStringList out;
-    for (QLabel* l : {ui->tek, ui->lo, ui->hi, ui->temp, ui->ne, ui->Uroven, ui->freq, ui->anal,
-                      ui->kko, ui->ko, ui->Kalibr_warning, ui->sn, ui->vv, ui->sgla, ui->ur})
-        out << l->objectName() + "=" + l->text();
-    out << "lamp_level=" + ui->lamp_level->text();
-    out << "bar=" + QString::number(ui->ProgressBar1->value());
-    out << "hiColor=" + QString::number(backColor(ui->hi), 16);
-    out << "stab=" + QString::number(fillColor(ui->ind_stab), 16);
-    out << "form1=" + h.w->form1()->ui.Uroven->text();
-    for (QAbstractButton* b :
-         {static_cast<QAbstractButton*>(ui->R_a), static_cast<QAbstractButton*>(ui->R485),
-          static_cast<QAbstractButton*>(ui->usredn), static_cast<QAbstractButton*>(ui->tartab1),
-          static_cast<QAbstractButton*>(ui->Termokompens)})
-        out << b->objectName() + (b->isChecked() ? "+" : "-");
-    out << "mode=" + h.w->modeText;
-    out << "slider=" + QString::number(ui->Slider1->value());
+    for (const char* name : {"tek", "lo", "hi", "temp", "ne", "Uroven", "freq", "anal", "kko", "ko",
+                             "Kalibr_warning", "sn", "vv", "sgla", "ur"})
+        out << QLatin1String(name) + "=" + h.c<QLabel>(name)->text();
+    out << "lamp_level=" + h.c<QLineEdit>("lamp_level")->text();
+    out << "bar=" + QString::number(h.c<QProgressBar>("ProgressBar1")->value());
+    out << "hiColor=" + QString::number(backColor(h.c("hi")), 16);
+    out << "stab=" + QString::number(fillColor(h.c("ind_stab")), 16);
+    out << "form1=" + h.in<QLabel>("Form1", "Uroven")->text();
+    for (const char* name : {"R_a", "R485", "usredn", "tartab1", "Termokompens"})
+        out << QLatin1String(name) + (h.c<QAbstractButton>(name)->isChecked() ? "+" : "-");
+    out << "mode=" + h.session.modeText();
+    out << "slider=" + QString::number(h.c<QSlider>("Slider1")->value());
     return out;
 }
 
@@ -127,24 +129,28 @@ void TestReplayWindow::decodesAsLiveAnswer() {
     const QByteArray data = dataAnswer();
     const QByteArray identity = identityAnswer(123456, 176);
 
-    // The same two answers arriving on the line of an open port.
-    WindowHarness live;
-    live.open(); // address 0 selected: nobody else answers
-    live.port->injectFromLine(data);
-    live.ticks(1);
-    live.port->injectFromLine(identity);
-    live.ticks(1);
-    QCOMPARE(live.ui()->sn->text(), QString("123456"));
+    // The same two answers arriving on the line of an open port. (The windows
+    // are compared one after the other: Form1 is found by its name.)
+    QStringList liveReadings;
+    {
+        WindowHarness live;
+        live.open(); // address 0 selected: nobody else answers
+        live.port->injectFromLine(data);
+        live.ticks(1);
+        live.port->injectFromLine(identity);
+        live.ticks(1);
+        QCOMPARE(live.c<QLabel>("sn")->text(), QString("123456"));
+        liveReadings = shownReadings(live);
+    }
 
     WindowHarness h;
     h.w->Timer1_Timer();
     h.w->Timer1_Timer();
-    auto* ui = h.ui();
     const QString path = writeFile(
         h, "session.log",
         fileBytes({"S485=23:" + hex(dataAnswer(7)), // the first line is never examined
                    "10:00:01 S485=23:" + hex(data), "10:00:02 S485=10:" + hex(identity)}));
-    const int counter = h.w->engine.exchangeCounter;
+    const int counter = h.session.exchangeCount();
     replayFile(h, path);
 
     QCOMPARE(h.dialog.calls.first().kind, QString("open"));
@@ -152,16 +158,16 @@ void TestReplayWindow::decodesAsLiveAnswer() {
     QCOMPARE(h.dialog.calls.first().extra, QString("tbl Files (*.log)"));
     QCOMPARE(h.dialog.calls.first().folder, h.dir.path());
     QCOMPARE(h.dialog.messages(), (QStringList{Next, Next, NoMore}));
-    QCOMPARE(shownReadings(h), shownReadings(live));
-    QCOMPARE(ui->ne->text(), QString("1"));
-    QCOMPARE(ui->Uroven->text(), QString("512"));
-    QCOMPARE(ui->temp->text(), QString("21 °C"));
-    QCOMPARE(ui->vv->text(), QString("1.7.6."));
-    QCOMPARE(h.w->engine.firmware, 176);
-    QCOMPARE(ui->MsgCom->text(), QString(" Получен С/Н и вер. прошивки"));
-    QCOMPARE(fillColor(ui->Pic), vbcolor::Red);
-    QCOMPARE(h.w->engine.exchangeCounter, counter);
-    QVERIFY(!h.w->engine.replaying);
+    QCOMPARE(shownReadings(h), liveReadings);
+    QCOMPARE(h.c<QLabel>("ne")->text(), QString("1"));
+    QCOMPARE(h.c<QLabel>("Uroven")->text(), QString("512"));
+    QCOMPARE(h.c<QLabel>("temp")->text(), QString("21 °C"));
+    QCOMPARE(h.c<QLabel>("vv")->text(), QString("1.7.6."));
+    QCOMPARE(h.session.firmware(), 176);
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Получен С/Н и вер. прошивки"));
+    QCOMPARE(fillColor(h.c("Pic")), vbcolor::Red);
+    QCOMPARE(h.session.exchangeCount(), counter);
+    QVERIFY(!h.session.isReplaying());
     QVERIFY(h.tones.beeps.isEmpty());
 }
 
@@ -247,13 +253,12 @@ void TestReplayWindow::records() {
     QFETCH(QString, status);
 
     WindowHarness h;
-    auto* ui = h.ui();
     const QString path = writeFile(h, "record.log", file);
     replayFile(h, path);
     QCOMPARE(h.dialog.messages(), messages);
-    QCOMPARE(ui->ne->text(), ne);
-    QCOMPARE(ui->len_answ->text(), lenAnsw);
-    QCOMPARE(ui->MsgCom->text(), status);
+    QCOMPARE(h.c<QLabel>("ne")->text(), ne);
+    QCOMPARE(h.c<QLabel>("len_answ")->text(), lenAnsw);
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), status);
 }
 
 void TestReplayWindow::unreadableFiles_data() {
@@ -282,7 +287,7 @@ void TestReplayWindow::unreadableFiles() {
 void TestReplayWindow::cancelledChoiceDoesNothing() {
     WindowHarness h;
     const QStringList before = shownReadings(h);
-    h.ui()->rdf->click(); // the dialog answers with no file
+    h.c<QAbstractButton>("rdf")->click(); // the dialog answers with no file
     QCOMPARE(h.dialog.calls.size(), 1);
     QCOMPARE(h.dialog.calls.first().kind, QString("open"));
     QCOMPARE(shownReadings(h), before);
@@ -293,7 +298,7 @@ void TestReplayWindow::nothingLoggedDuringReplay() {
     h.open();
     h.findSensors();
     h.ticks(2);
-    h.ui()->BTNCloseCom->click(); // the log now holds a live session
+    h.c<QAbstractButton>("BTNCloseCom")->click(); // the log now holds a live session
     const QByteArray logBefore = h.logBytes();
     QVERIFY(logBefore.contains("Device: 3000417"));
     const QString path = writeFile(
@@ -305,12 +310,12 @@ void TestReplayWindow::nothingLoggedDuringReplay() {
                    "S485=05:" + hex(answer(1, 0x77, {})), "S485=05:3E0G"}));
     replayFile(h, path);
     QCOMPARE(h.dialog.messages().count(Next), 7);
-    QCOMPARE(h.ui()->sn->text(), QString("42"));
-    QVERIFY(h.ui()->R_a->isChecked()); // the mode answer was decoded
-    QCOMPARE(h.ui()->sgla->text(), QString("3"));
+    QCOMPARE(h.c<QLabel>("sn")->text(), QString("42"));
+    QVERIFY(h.c<QAbstractButton>("R_a")->isChecked()); // the mode answer was decoded
+    QCOMPARE(h.c<QLabel>("sgla")->text(), QString("3"));
     QCOMPARE(h.logBytes(), logBefore);
-    // The log is written again once the replay is over.
-    h.w->str_to_log("after");
+    // The session's lines reach the log again once the replay is over.
+    h.session.log("after");
     QVERIFY(h.logText().endsWith("\"10:00:00 : after\"\r\n"));
 }
 
@@ -331,8 +336,8 @@ void TestReplayWindow::identityDoesNotSwitchControls() {
         h.open();
         h.findSensors();
         h.ticks(2);
-        QCOMPARE(h.w->engine.firmware, 163);
-        h.ui()->BTNCloseCom->click();
+        QCOMPARE(h.session.firmware(), 163);
+        h.c<QAbstractButton>("BTNCloseCom")->click();
     } else {
         h.w->Timer1_Timer();
         h.w->Timer1_Timer();
@@ -342,9 +347,9 @@ void TestReplayWindow::identityDoesNotSwitchControls() {
         writeFile(h, "identity.log",
                   fileBytes({"header", "S485=10:" + hex(identityAnswer(777, quint8(firmware)))}));
     replayFile(h, path);
-    QCOMPARE(h.ui()->sn->text(), QString("777"));
+    QCOMPARE(h.c<QLabel>("sn")->text(), QString("777"));
     QCOMPARE(controlStates(h), before);
-    QVERIFY(!h.w->firmware172);
+    QVERIFY(!h.session.isFirmware172());
 }
 
 QTEST_MAIN(TestReplayWindow)

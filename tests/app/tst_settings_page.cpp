@@ -5,13 +5,21 @@
 
 #include "base/message_window.h"
 
-#include "base/gui/vb_colors.h"
 #include "base/gui/colors.h"
+#include "base/gui/vb_colors.h"
 #include "link/frame.h"
 #include "sensor/gui/form4.h"
-#include "tables/gui/form3.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
 #include <QTest>
 
 namespace {
@@ -35,38 +43,49 @@ QString logLine(const QString& text) {
 
 // The button an operation is started by.
 QAbstractButton* button(WindowHarness& h, const QString& op) {
-    auto* ui = h.ui();
-    auto* f4 = &h.w->form4()->ui;
-    const QHash<QString, QAbstractButton*> buttons{
-        {"hig", ui->hig},
-        {"low", ui->low},
-        {"sdv_hi", ui->sdv_hi},
-        {"sdv_low", ui->sdv_low},
-        {"Form4 full", f4->Command1},
-        {"Form4 empty", f4->Command3},
-        {"Form4 exit", f4->Command2},
-        {"set_hi_data", ui->set_hi_data},
-        {"set_lo_data", ui->set_lo_data},
-        {"Set_mode", ui->Set_mode},
-        {"net", ui->net},
-        {"lamp", ui->Command1},
-        {"Vvod_PWD", ui->Vvod_PWD},
-        {"Chg_pass", ui->Chg_pass},
-        {"Opros", ui->Opros},
+    if (op == "Form4 full")
+        return h.in<QAbstractButton>("Form4", "Command1");
+    if (op == "Form4 empty")
+        return h.in<QAbstractButton>("Form4", "Command3");
+    if (op == "Form4 exit")
+        return h.in<QAbstractButton>("Form4", "Command2");
+    const QHash<QString, const char*> names{
+        {"hig", "hig"},
+        {"low", "low"},
+        {"sdv_hi", "sdv_hi"},
+        {"sdv_low", "sdv_low"},
+        {"set_hi_data", "set_hi_data"},
+        {"set_lo_data", "set_lo_data"},
+        {"Set_mode", "Set_mode"},
+        {"net", "net"},
+        {"lamp", "Command1"},
+        {"Vvod_PWD", "Vvod_PWD"},
+        {"Chg_pass", "Chg_pass"},
+        {"Opros", "Opros"},
     };
-    return buttons.value(op);
+    const char* name = names.value(op);
+    return name ? h.c<QAbstractButton>(name) : nullptr;
+}
+
+// The shift dialog and its value box.
+Form4* shiftDialog(WindowHarness& h) {
+    return qobject_cast<Form4*>(h.c("Form4"));
+}
+
+QLineEdit* shiftBox(WindowHarness& h) {
+    return h.in<QLineEdit>("Form4", "data");
 }
 
 // The text box an operation reads, if any.
 QLineEdit* boxOf(WindowHarness& h, const QString& op) {
     if (op.startsWith("Form4") || op.startsWith("sdv_"))
-        return h.w->form4()->ui.data;
+        return shiftBox(h);
     if (op == "set_hi_data")
-        return h.ui()->hi_data;
+        return h.c<QLineEdit>("hi_data");
     if (op == "set_lo_data")
-        return h.ui()->lo_data;
+        return h.c<QLineEdit>("lo_data");
     if (op == "lamp")
-        return h.ui()->lamp_level;
+        return h.c<QLineEdit>("lamp_level");
     return nullptr;
 }
 
@@ -92,6 +111,15 @@ void connectSensor(WindowHarness& h) {
     h.ticks(2);      // identity in; data in
 }
 
+// Bare bytes arriving as an answer are the list of a network poll only while
+// one is under way: true when they were taken as one.
+bool takenAsNetworkList(WindowHarness& h) {
+    auto* netdev = h.c<QLabel>("netdev");
+    const QString before = netdev->text();
+    h.session.receive(QByteArray(1, char(0x07)));
+    return netdev->text() != before;
+}
+
 QStringList callsOf(const ScriptedDialog& d, const QString& kind) {
     QStringList out;
     for (const auto& c : d.calls) {
@@ -104,13 +132,12 @@ QStringList callsOf(const ScriptedDialog& d, const QString& kind) {
 // The mode controls as a technician sets them: analogue output, litres
 // recount ticked in the table window, smoothing 5, thermo-compensation off.
 void setAnalogueMode(WindowHarness& h) {
-    auto* ui = h.ui();
-    ui->R_a->setChecked(true);
-    ui->usredn->setChecked(true);
-    h.w->form3()->ui.tartab->setChecked(true);
-    ui->tartab1->setChecked(false); // the table window's box wins
-    ui->Slider1->setValue(5);
-    ui->Termokompens->setChecked(true);
+    h.c<QRadioButton>("R_a")->setChecked(true);
+    h.c<QCheckBox>("usredn")->setChecked(true);
+    h.in<QCheckBox>("Form3", "tartab")->setChecked(true);
+    h.c<QCheckBox>("tartab1")->setChecked(false); // the table window's box wins
+    h.c<QSlider>("Slider1")->setValue(5);
+    h.c<QCheckBox>("Termokompens")->setChecked(true);
 }
 
 } // namespace
@@ -255,29 +282,28 @@ void TestSettingsPage::acceptedOperation() {
     WindowHarness h({1});
     h.line.sensors[0]->setFirmware(quint8(firmware));
     connectSensor(h);
-    QCOMPARE(h.w->engine.firmware, firmware);
-    auto* ui = h.ui();
+    QCOMPARE(h.session.firmware(), firmware);
     if (!box.isNull())
         boxOf(h, op)->setText(box);
     if (op == "Set_mode")
         setAnalogueMode(h);
     if (op.startsWith("Form4"))
-        ui->shift->click();
+        h.c<QPushButton>("shift")->click();
     script(h, inputs, QString());
     h.dialog.clear();
     const QString logBefore = h.logText();
-    const QString txtBefore = ui->txtRec->toPlainText();
+    const QString txtBefore = h.c<QPlainTextEdit>("txtRec")->toPlainText();
 
     press(h, op);
-    QCOMPARE(h.w->engine.wrs, frame);
+    QCOMPARE(h.session.pending(), frame);
     QCOMPARE(h.dialog.messages(), QStringList());
     QCOMPARE(callsOf(h.dialog, "question"),
              question.isEmpty() ? QStringList() : QStringList{question});
     QCOMPARE(h.logText(), logBefore + logLine(logText));
     if (shown)
-        QCOMPARE(shownHex(ui->txtRec), hexBytes(frame));
+        QCOMPARE(shownHex(h.c<QPlainTextEdit>("txtRec")), hexBytes(frame));
     else
-        QCOMPARE(ui->txtRec->toPlainText(), txtBefore);
+        QCOMPARE(h.c<QPlainTextEdit>("txtRec")->toPlainText(), txtBefore);
 
     const int writes = h.port->writes().size();
     const int shortBefore = h.tones.shortCount();
@@ -285,9 +311,9 @@ void TestSettingsPage::acceptedOperation() {
     h.ticks(1);
     QCOMPARE(h.port->writes().size(), writes + 1);
     QCOMPARE(h.port->writes().last(), frame);
-    QVERIFY(h.w->engine.wrs.isEmpty());
+    QVERIFY(h.session.pending().isEmpty());
     h.ticks(1); // the sensor's answer
-    QCOMPARE(ui->MsgCom->text(), status);
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), status);
     QVERIFY(h.logText().endsWith(logLine(status)));
     QCOMPARE(h.tones.shortCount() - shortBefore, shortBeep ? 1 : 0);
     QCOMPARE(h.tones.longCount() - longBefore, 0);
@@ -475,7 +501,6 @@ void TestSettingsPage::refusalSendsNothing() {
     QFETCH(bool, clearsPending);
 
     WindowHarness h({1});
-    auto* ui = h.ui();
     if (state == "smoothing")
         h.line.sensors[0]->setMode(0x08);
     if (state == "no data") {
@@ -483,36 +508,35 @@ void TestSettingsPage::refusalSendsNothing() {
         h.open();
         h.findSensors();
         h.ticks(1);
-        QCOMPARE(ui->tek->text(), QString("Нет данных"));
-        QCOMPARE(h.w->engine.firmware, 176);
+        QCOMPARE(h.c<QLabel>("tek")->text(), QString("Нет данных"));
+        QCOMPARE(h.session.firmware(), 176);
     } else {
         connectSensor(h);
-        QVERIFY(ui->tek->text().toUInt() > 0);
+        QVERIFY(h.c<QLabel>("tek")->text().toUInt() > 0);
     }
     if (state == "no sensor")
-        ui->CmbNet->setCurrentIndex(-1);
+        h.c<QComboBox>("CmbNet")->setCurrentIndex(-1);
     if (!box.isNull())
         boxOf(h, op)->setText(box);
     if (op.startsWith("Form4"))
-        ui->shift->click();
+        h.c<QPushButton>("shift")->click();
     script(h, inputs, yesNo);
     h.dialog.clear();
     // Something waiting in the pending slot: a refusal must leave it alone.
     const QByteArray waiting = req("3101FC");
-    h.w->engine.wrs = waiting;
+    h.session.setPending(waiting);
     const QString logBefore = h.logText();
-    const QString txtBefore = ui->txtRec->toPlainText();
+    const QString txtBefore = h.c<QPlainTextEdit>("txtRec")->toPlainText();
 
     press(h, op);
     QCOMPARE(h.dialog.messages(), messages);
-    QCOMPARE(h.w->engine.wrs, clearsPending ? QByteArray() : waiting);
+    QCOMPARE(h.session.pending(), clearsPending ? QByteArray() : waiting);
     QCOMPARE(h.logText(), logText.isEmpty() ? logBefore : logBefore + logLine(logText));
-    QCOMPARE(ui->txtRec->toPlainText(), txtBefore);
-    QVERIFY(!h.w->engine.net_opr);
+    QCOMPARE(h.c<QPlainTextEdit>("txtRec")->toPlainText(), txtBefore);
 
     const int writes = h.port->writes().size();
     h.ticks(1);
-    const auto address = h.w->selectedAddress();
+    const auto address = h.session.selectedAddress();
     if (!clearsPending) {
         QCOMPARE(h.port->writes().size(), writes + 1);
         QCOMPARE(h.port->writes().last(), waiting);
@@ -524,6 +548,8 @@ void TestSettingsPage::refusalSendsNothing() {
     } else {
         QCOMPARE(h.port->writes().size(), writes);
     }
+    // No network poll was started by the refusal.
+    QVERIFY(!takenAsNetworkList(h));
 }
 
 void TestSettingsPage::shiftDialogHides_data() {
@@ -568,21 +594,21 @@ void TestSettingsPage::shiftDialogHides() {
 
     WindowHarness h({1});
     connectSensor(h);
-    Form4* f = h.w->form4();
+    Form4* f = shiftDialog(h);
     QVERIFY(!f->isVisible());
-    h.ui()->shift->click();
+    h.c<QPushButton>("shift")->click();
     QVERIFY(f->isVisible());
     QVERIFY(h.w->isVisible()); // the main window stays usable beside it
     QVERIFY(!f->isModal());
-    f->ui.data->setText(data);
+    shiftBox(h)->setText(data);
     script(h, {}, yesNo);
     h.dialog.clear();
     press(h, op);
     QVERIFY(!f->isVisible());
-    QCOMPARE(h.w->engine.wrs, pending);
+    QCOMPARE(h.session.pending(), pending);
     QCOMPARE(h.dialog.messages(), messages);
     QCOMPARE(callsOf(h.dialog, "question").size(), questions);
-    QCOMPARE(f->ui.data->text(), data); // the typed shift stays for the next time
+    QCOMPARE(shiftBox(h)->text(), data); // the typed shift stays for the next time
 }
 
 // The shift dialog may still be open when the port is closed. A shift
@@ -598,25 +624,24 @@ void TestSettingsPage::shiftDialogAfterPortClosed() {
     QFETCH(QString, op);
     WindowHarness h({0});
     auto s = h.line.sensors[0];
-    auto* ui = h.ui();
     h.open(); // address 0 is selected from the start and answers
     h.ticks(3);
-    QCOMPARE(ui->ne->text(), QString("0"));
-    ui->shift->click();
-    ui->BTNCloseCom->click();
-    Form4* f = h.w->form4();
-    const QByteArray pending = h.w->engine.wrs;
-    f->ui.data->setText("500");
+    QCOMPARE(h.c<QLabel>("ne")->text(), QString("0"));
+    h.c<QPushButton>("shift")->click();
+    h.c<QPushButton>("BTNCloseCom")->click();
+    Form4* f = shiftDialog(h);
+    const QByteArray pending = h.session.pending();
+    shiftBox(h)->setText("500");
     h.dialog.clear();
     press(h, op);
     QVERIFY(!f->isVisible());
-    QCOMPARE(h.w->engine.wrs, pending);
+    QCOMPARE(h.session.pending(), pending);
     QCOMPARE(h.dialog.calls.size(), 0);
 
     const quint32 empty = s->emptyRaw();
     const quint32 full = s->fullRaw();
     h.w->Timer1_Timer();
-    ui->BTNOpenCom->click();
+    h.c<QPushButton>("BTNOpenCom")->click();
     h.ticks(3);
     QCOMPARE(s->emptyRaw(), empty);
     QCOMPARE(s->fullRaw(), full);
@@ -629,27 +654,26 @@ void TestSettingsPage::smoothingBlocksSetToCurrent() {
     auto s = h.line.sensors[0];
     s->setMode(0x0A); // analogue output with smoothing
     connectSensor(h);
-    auto* ui = h.ui();
-    QVERIFY(ui->usredn->isChecked());
-    QVERIFY(ui->R_a->isChecked());
+    QVERIFY(h.c<QCheckBox>("usredn")->isChecked());
+    QVERIFY(h.c<QRadioButton>("R_a")->isChecked());
 
-    ui->hig->click();
+    h.c<QPushButton>("hig")->click();
     QCOMPARE(h.dialog.messages(), QStringList{SmoothingMessage});
-    QVERIFY(h.w->engine.wrs.isEmpty());
+    QVERIFY(h.session.pending().isEmpty());
 
     // Smoothing off, the mode is sent and answered, a data answer follows.
-    ui->usredn->setChecked(false);
+    h.c<QCheckBox>("usredn")->setChecked(false);
     h.dialog.clear();
-    ui->Set_mode->click();
-    QCOMPARE(h.w->engine.wrs, req("3101F25AC3960200"));
+    h.c<QPushButton>("Set_mode")->click();
+    QCOMPARE(h.session.pending(), req("3101F25AC3960200"));
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString(" Установлен новый режим."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Установлен новый режим."));
     QCOMPARE(s->mode(), quint8(0x02));
     h.ticks(1);
-    QCOMPARE(h.w->currentModeByte, quint8(0x02));
-    ui->hig->click();
+    QCOMPARE(h.session.modeByte(), quint8(0x02));
+    h.c<QPushButton>("hig")->click();
     QCOMPARE(h.dialog.messages(), QStringList());
-    QCOMPARE(h.w->engine.wrs, req("3101F55AC396"));
+    QCOMPARE(h.session.pending(), req("3101F55AC396"));
 }
 
 void TestSettingsPage::twoPressesInOneTickSendTheSecond_data() {
@@ -673,9 +697,9 @@ void TestSettingsPage::twoPressesInOneTickSendTheSecond() {
     WindowHarness h({1});
     auto s = h.line.sensors[0];
     connectSensor(h);
-    h.w->form4()->ui.data->setText("-1");
+    shiftBox(h)->setText("-1");
     if (second.startsWith("Form4"))
-        h.ui()->shift->click();
+        h.c<QPushButton>("shift")->click();
     const quint32 empty = s->emptyRaw();
     const quint32 full = s->fullRaw();
     press(h, first);
@@ -684,7 +708,7 @@ void TestSettingsPage::twoPressesInOneTickSendTheSecond() {
     h.ticks(1);
     QCOMPARE(h.port->writes().mid(writes), QList<QByteArray>{sent});
     h.ticks(1);
-    QCOMPARE(h.ui()->MsgCom->text(), status);
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), status);
     // Only the second reached the sensor.
     if (first == "low")
         QCOMPARE(s->emptyRaw(), empty);
@@ -696,20 +720,19 @@ void TestSettingsPage::frequencyModeRefusesRequest() {
     WindowHarness h({1});
     auto s = h.line.sensors[0];
     connectSensor(h);
-    auto* ui = h.ui();
     s->setFrequencyMode(true);
     h.ticks(2); // the poll answered in frequency mode arrives
-    QCOMPARE(ui->MsgCom->text(), QString("Датчик в частотном режиме."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Датчик в частотном режиме."));
     QVERIFY(h.dialog.messages().isEmpty()); // data polls are not refused
 
-    ui->hig->click();
-    QCOMPARE(h.w->engine.wrs, req("3101F55AC396"));
+    h.c<QPushButton>("hig")->click();
+    QCOMPARE(h.session.pending(), req("3101F55AC396"));
     const int writes = h.port->writes().size();
     const quint32 full = s->fullRaw();
     h.ticks(1);
     QCOMPARE(h.dialog.messages(), QStringList{FrequencyRefusal});
     QCOMPARE(h.port->writes().size(), writes); // nothing went out
-    QVERIFY(h.w->engine.wrs.isEmpty());
+    QVERIFY(h.session.pending().isEmpty());
     h.ticks(1);
     QCOMPARE(h.port->writes().size(), writes + 1);
     QCOMPARE(h.port->writes().last(), req("3101F0"));
@@ -722,44 +745,49 @@ void TestSettingsPage::wrongPasswordShownInRed() {
     auto s = h.line.sensors[0];
     s->setPassword(4321);
     connectSensor(h);
-    auto* ui = h.ui();
     h.dialog.inputAnswers.enqueue(QString("1234"));
-    ui->Vvod_PWD->click();
+    h.c<QPushButton>("Vvod_PWD")->click();
     QCOMPARE(h.dialog.calls.last().kind, QString("input"));
     QCOMPARE(h.dialog.calls.last().text, QString("Введите пароль"));
     QCOMPARE(h.dialog.calls.last().title, QString("Ввод пароля"));
-    QCOMPARE(h.w->engine.wrs, req("3101F85AC396000004D2"));
+    QCOMPARE(h.session.pending(), req("3101F85AC396000004D2"));
     QVERIFY(h.logText().endsWith(logLine("Cmd Enter Password = 1234")));
     const int longBefore = h.tones.longCount();
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Неверный пароль."));
-    QCOMPARE(foreColor(ui->MsgCom), vbcolor::Red);
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Неверный пароль."));
+    QCOMPARE(foreColor(h.c<QLabel>("MsgCom")), vbcolor::Red);
     QCOMPARE(h.tones.longCount() - longBefore, 1);
     QVERIFY(h.logText().endsWith(logLine("Неверный пароль.")));
     QVERIFY(!s->passwordEntered());
     // The next answer turns the status line green again.
     h.ticks(1);
-    QCOMPARE(ui->MsgCom->text(), QString("Датчик подключен"));
-    QCOMPARE(foreColor(ui->MsgCom), vbcolor::DarkGreen);
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Датчик подключен"));
+    QCOMPARE(foreColor(h.c<QLabel>("MsgCom")), vbcolor::DarkGreen);
 }
 
 void TestSettingsPage::networkPollFromSettingsPage() {
     WindowHarness h({1, 5});
     connectSensor(h);
-    auto* ui = h.ui();
-    h.w->engine.wrs = req("3101FC");
+    // A settings box changed by hand stays as it is through a data answer...
+    auto* usredn = h.c<QCheckBox>("usredn");
+    const bool reported = usredn->isChecked();
+    usredn->setChecked(!reported);
+    h.ticks(1);
+    QCOMPARE(usredn->isChecked(), !reported);
+    h.session.setPending(req("3101FC"));
     const QString logBefore = h.logText();
-    ui->Opros->click();
-    QCOMPARE(h.w->engine.wrs,
+    h.c<QPushButton>("Opros")->click();
+    QCOMPARE(h.session.pending(),
              QByteArray::fromHex("31FF") + char(frame::crcOf(QByteArray::fromHex("31FF"))));
-    QCOMPARE(shownHex(ui->txtRec), hexBytes(h.w->engine.wrs));
+    QCOMPARE(shownHex(h.c<QPlainTextEdit>("txtRec")), hexBytes(h.session.pending()));
     QCOMPARE(h.logText(), logBefore + logLine("Cmd Ask Net "));
-    QVERIFY(h.w->engine.net_opr);
-    QVERIFY(h.w->engine.mode_yes);
-    h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Произошел опрос сети."));
-    QCOMPARE(ui->netdev->text(), QString("1 5 "));
-    QVERIFY(!h.w->engine.net_opr);
+    // ...but after the poll request the next data answer refreshes the settings.
+    h.ticks(1);
+    QCOMPARE(usredn->isChecked(), reported);
+    h.ticks(1); // the bare bytes of the poll are taken as the list
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Произошел опрос сети."));
+    QCOMPARE(h.c<QLabel>("netdev")->text(), QString("1 5 "));
+    QVERIFY(!takenAsNetworkList(h)); // the poll is over
 }
 
 // A technician's session on a password-protected sensor, from the first
@@ -768,114 +796,113 @@ void TestSettingsPage::networkPollFromSettingsPage() {
 void TestSettingsPage::technicianSession() {
     WindowHarness h({1});
     auto s = h.line.sensors[0];
-    auto* ui = h.ui();
     s->setPassword(4321);
     s->setTankRaw(51000);
     connectSensor(h);
-    QCOMPARE(ui->tek->text(), QString("51000"));
-    QCOMPARE(ui->lo->text(), QString("50000"));
-    QCOMPARE(ui->hi->text(), QString("95000"));
+    QCOMPARE(h.c<QLabel>("tek")->text(), QString("51000"));
+    QCOMPARE(h.c<QLabel>("lo")->text(), QString("50000"));
+    QCOMPARE(h.c<QLabel>("hi")->text(), QString("95000"));
 
     // The locked sensor refuses a calibration.
-    ui->low->click();
+    h.c<QPushButton>("low")->click();
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Неверный пароль."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Неверный пароль."));
     QCOMPARE(s->emptyRaw(), 50000u);
 
     // Password entered.
     h.dialog.inputAnswers.enqueue(QString("4321"));
-    ui->Vvod_PWD->click();
+    h.c<QPushButton>("Vvod_PWD")->click();
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Пароль принят."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Пароль принят."));
     QVERIFY(s->passwordEntered());
 
     // Empty: the tank is empty now.
-    ui->low->click();
+    h.c<QPushButton>("low")->click();
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString(" Установлен нижний уровень."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Установлен нижний уровень."));
     QCOMPARE(s->emptyRaw(), 51000u);
     h.ticks(1);
-    QCOMPARE(ui->lo->text(), QString("51000"));
-    QCOMPARE(ui->Uroven->text(), QString("0"));
+    QCOMPARE(h.c<QLabel>("lo")->text(), QString("51000"));
+    QCOMPARE(h.c<QLabel>("Uroven")->text(), QString("0"));
 
     // Full: filled up; the reading follows after the answer in flight.
     s->setTankRaw(96000);
     h.ticks(2);
-    QCOMPARE(ui->tek->text(), QString("96000"));
-    ui->hig->click();
+    QCOMPARE(h.c<QLabel>("tek")->text(), QString("96000"));
+    h.c<QPushButton>("hig")->click();
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString(" Установлен верхний уровень."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Установлен верхний уровень."));
     QCOMPARE(s->fullRaw(), 96000u);
     h.ticks(1);
-    QCOMPARE(ui->hi->text(), QString("96000"));
-    QCOMPARE(ui->Uroven->text(), QString("1024"));
+    QCOMPARE(h.c<QLabel>("hi")->text(), QString("96000"));
+    QCOMPARE(h.c<QLabel>("Uroven")->text(), QString("1024"));
 
     // Half a tank reads half the range.
     s->setTankRaw(73500);
     h.ticks(2);
-    QCOMPARE(ui->Uroven->text(), QString("512"));
-    QCOMPARE(ui->ProgressBar1->value(), 512);
-    QCOMPARE(ui->freq->text(), QString("812 Гц"));
+    QCOMPARE(h.c<QLabel>("Uroven")->text(), QString("512"));
+    QCOMPARE(h.c<QProgressBar>("ProgressBar1")->value(), 512);
+    QCOMPARE(h.c<QLabel>("freq")->text(), QString("812 Гц"));
 
     // Analogue output with smoothing 3 (set with the slider on this firmware).
-    QVERIFY(!ui->Slider1->isHidden());
-    ui->R_a->click();
-    ui->Slider1->setValue(3);
-    QCOMPARE(ui->sgla->text(), QString("3"));
-    ui->Set_mode->click();
+    QVERIFY(!h.c<QSlider>("Slider1")->isHidden());
+    h.c<QRadioButton>("R_a")->click();
+    h.c<QSlider>("Slider1")->setValue(3);
+    QCOMPARE(h.c<QLabel>("sgla")->text(), QString("3"));
+    h.c<QPushButton>("Set_mode")->click();
     QCOMPARE(h.dialog.calls.last().text,
              QString("Сейчас будет изменен режим работы датчика. Вы уверены что это нужно?"));
-    QCOMPARE(h.w->engine.wrs, req("3101F25AC3960203"));
+    QCOMPARE(h.session.pending(), req("3101F25AC3960203"));
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString(" Установлен новый режим."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Установлен новый режим."));
     QCOMPARE(s->mode(), quint8(0x02));
     QCOMPARE(s->smoothing(), quint8(0x03));
-    QVERIFY(ui->R_a->isChecked());
-    QCOMPARE(ui->sgla->text(), QString("3"));
-    QCOMPARE(ui->Slider1->value(), 3);
+    QVERIFY(h.c<QRadioButton>("R_a")->isChecked());
+    QCOMPARE(h.c<QLabel>("sgla")->text(), QString("3"));
+    QCOMPARE(h.c<QSlider>("Slider1")->value(), 3);
     h.ticks(1);
-    QCOMPARE(h.w->modeText, QString("2"));
-    QCOMPARE(ui->anal->text(), QString("2,48 В"));
+    QCOMPARE(h.session.modeText(), QString("2"));
+    QCOMPARE(h.c<QLabel>("anal")->text(), QString("2,48 В"));
 
     // New network address 9: the old one falls silent until the next poll.
     h.dialog.inputAnswers.enqueue(QString("9"));
-    ui->net->click();
+    h.c<QPushButton>("net")->click();
     QCOMPARE(h.dialog.calls.last().text, QString("Введите новый сетевой номер"));
     QCOMPARE(h.dialog.calls.last().title, QString("Ввод сетевого номера"));
     QCOMPARE(h.dialog.calls.last().extra, QString("1"));
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString(" Установлен сетевой номер."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Установлен сетевой номер."));
     QCOMPARE(s->address(), quint8(9));
     h.ticks(1);
-    QCOMPARE(ui->MsgCom->text(), QString("Нет ответа от датчика с адресом 1"));
-    ui->Opros->click();
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Нет ответа от датчика с адресом 1"));
+    h.c<QPushButton>("Opros")->click();
     h.ticks(2);
-    QCOMPARE(ui->CmbNet->count(), 1);
-    QCOMPARE(ui->CmbNet->currentText(), QString("9"));
-    QCOMPARE(ui->netdev->text(), QString("9 "));
+    QCOMPARE(h.c<QComboBox>("CmbNet")->count(), 1);
+    QCOMPARE(h.c<QComboBox>("CmbNet")->currentText(), QString("9"));
+    QCOMPARE(h.c<QLabel>("netdev")->text(), QString("9 "));
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString(" Получен С/Н и вер. прошивки"));
-    QCOMPARE(ui->sn->text(), QString("3000417"));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString(" Получен С/Н и вер. прошивки"));
+    QCOMPARE(h.c<QLabel>("sn")->text(), QString("3000417"));
     h.ticks(1);
-    QCOMPARE(ui->ne->text(), QString("9"));
-    QCOMPARE(ui->Uroven->text(), QString("512"));
+    QCOMPARE(h.c<QLabel>("ne")->text(), QString("9"));
+    QCOMPARE(h.c<QLabel>("Uroven")->text(), QString("512"));
 
     // New password; after a power cycle only the new one opens the sensor.
     h.dialog.inputAnswers.enqueue(QString("5555"));
-    ui->Chg_pass->click();
-    QCOMPARE(h.w->engine.wrs, req("3109F75AC396000015B3"));
+    h.c<QPushButton>("Chg_pass")->click();
+    QCOMPARE(h.session.pending(), req("3109F75AC396000015B3"));
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Пароль изменен."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Пароль изменен."));
     QCOMPARE(s->password(), 5555u);
     s->powerCycle();
     h.dialog.inputAnswers.enqueue(QString("4321"));
-    ui->Vvod_PWD->click();
+    h.c<QPushButton>("Vvod_PWD")->click();
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Неверный пароль."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Неверный пароль."));
     h.dialog.inputAnswers.enqueue(QString("5555"));
-    ui->Vvod_PWD->click();
+    h.c<QPushButton>("Vvod_PWD")->click();
     h.ticks(2);
-    QCOMPARE(ui->MsgCom->text(), QString("Пароль принят."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Пароль принят."));
 
     // The work log tells the session in order.
     const QString log = h.logText();

@@ -8,6 +8,12 @@
 #include "tables/gui/form3.h"
 #include "tables/table_frames.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -46,6 +52,31 @@ void connectSensor(WindowHarness& h) {
     h.ticks(2); // identity in, then the first data answer
 }
 
+// The table window and the calibration window (top-level, found by name).
+Form3* form3() {
+    return qobject_cast<Form3*>(topLevel("Form3"));
+}
+
+Form1* form1() {
+    return qobject_cast<Form1*>(topLevel("Form1"));
+}
+
+// The questions the dialogue was asked.
+int questions(const ScriptedDialog& d) {
+    int n = 0;
+    for (const auto& c : d.calls)
+        n += c.kind == QLatin1String("question") ? 1 : 0;
+    return n;
+}
+
+// Writes that set the mode.
+int modeWrites(const QList<QByteArray>& writes) {
+    int n = 0;
+    for (const QByteArray& w : writes)
+        n += w.size() > 2 && quint8(w[2]) == 0xF2 ? 1 : 0;
+    return n;
+}
+
 } // namespace
 
 class TestTablesWindow : public QObject {
@@ -74,18 +105,18 @@ void TestTablesWindow::readThroughSimulator() {
     h.line.sensors[0]->setTable(distinctTable());
     connectSensor(h);
     h.port->clearWrites();
-    h.w->Command6_Click();
-    QVERIFY(h.w->form3()->isVisible());
-    QCOMPARE(h.w->engine.wrs, tables::readRequest(1));
+    h.run("Command6_Click");
+    QVERIFY(form3()->isVisible());
+    QCOMPARE(h.session.pending(), tables::readRequest(1));
     QVERIFY(h.logText().contains("Cmd_ReadTable: \"\r\n"));
     h.ticks(2);
     QCOMPARE(h.port->writes().first(), tables::readRequest(1));
-    Form3* f = h.w->form3();
+    Form3* f = form3();
     QCOMPARE(f->Text4(0)->text(), QString("1000"));
     QCOMPARE(f->Text4(19)->text(), QString("1019"));
     QCOMPARE(f->Text3(0)->text(), QString("0"));
     QCOMPARE(f->Text3(19)->text(), QString("950"));
-    QCOMPARE(h.ui()->MsgCom->text(), QString("Прочитана таблица."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Прочитана таблица."));
     QVERIFY(h.logText().contains("Прочитана таблица = 1000, 1001, 1002, "));
     QVERIFY(h.logText().contains(", 900, 950, \"\r\n"));
     QVERIFY(h.tones.shortCount() >= 1);
@@ -95,42 +126,41 @@ void TestTablesWindow::readAnswerWithBadCheckByte() {
     WindowHarness h;
     h.line.sensors[0]->setTable(distinctTable());
     connectSensor(h);
-    h.w->Command6_Click();
+    h.run("Command6_Click");
     h.ticks(1);
     // The answer was made when the request went out; spoil the next one instead.
     h.line.sensors[0]->corruptNextAnswers(1);
-    h.w->rdt();
+    h.run("rdTable_Click");
     h.ticks(2);
-    Form3* f = h.w->form3();
+    Form3* f = form3();
     QCOMPARE(f->Text4(5)->text(), QString("1005"));
-    const QString shown = h.ui()->txtRec->toPlainText();
+    const QString shown = h.c<QPlainTextEdit>("txtRec")->toPlainText();
     QVERIFY(shown.startsWith("3E 1 EF 3 E8 3 E9 "));
     const QStringList parts = shown.trimmed().split(' ');
     QCOMPARE(parts.size(), 84 + 2);
     // The received check byte, then the computed one twice: they differ.
     QCOMPARE(parts[84], parts[85]);
     QVERIFY(parts[83] != parts[84]);
-    QVERIFY(h.ui()->errBox->toPlainText().contains(" ош"));
+    QVERIFY(h.c<QPlainTextEdit>("errBox")->toPlainText().contains(" ош"));
 }
 
 void TestTablesWindow::writeThenModeTwoTicksLater() {
     WindowHarness h;
     connectSensor(h);
-    Form3* f = h.w->form3();
+    Form3* f = form3();
     f->Text4(0)->setText("300");
     f->Text3(19)->setText("4000");
-    QTest::mouseClick(f->ui.tartab, Qt::LeftButton);
-    QVERIFY(h.ui()->tartab1->isChecked());
+    QTest::mouseClick(h.in<QCheckBox>("Form3", "tartab"), Qt::LeftButton);
+    QVERIFY(h.c<QCheckBox>("tartab1")->isChecked());
     h.dialog.clear();
-    f->ui.wrmyTable->click();
+    h.in<QPushButton>("Form3", "wrmyTable")->click();
     QCOMPARE(h.dialog.calls.size(), 0);
-    const QByteArray written = h.w->engine.wrs;
+    const QByteArray written = h.session.pending();
     QCOMPARE(written.size(), 87);
     QCOMPARE(written.left(8), QByteArray::fromHex("3101F15AC396012C"));
     QCOMPARE(written.mid(6 + 40 + 38, 2), QByteArray::fromHex("0FA0"));
-    QCOMPARE(h.w->engine.sec_wr_table, 2);
     QVERIFY(h.logText().contains("Cmd_SetTable =  300, 400, 600,"));
-    QVERIFY(h.ui()->txtRec->toPlainText().startsWith("31 1 F1 5A C3 96 1 2C "));
+    QVERIFY(h.c<QPlainTextEdit>("txtRec")->toPlainText().startsWith("31 1 F1 5A C3 96 1 2C "));
 
     h.port->clearWrites();
     h.ticks(1); // the table goes out
@@ -144,10 +174,9 @@ void TestTablesWindow::writeThenModeTwoTicksLater() {
     QCOMPARE(h.port->writes().size(), 2);
     const QByteArray mode = h.port->writes()[1];
     QCOMPARE(mode.left(7), QByteArray::fromHex("3101F25AC39640"));
-    QCOMPARE(h.ui()->MsgCom->text(), QString("Установлена Тарир таблица."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Установлена Тарир таблица."));
     QVERIFY(h.logText().contains("Установлена Тарировочная таблица."));
     h.ticks(1);
-    QCOMPARE(h.w->engine.sec_wr_table, 0);
     SimSensor::Table expected = SimSensor::initialTable();
     expected.readings[0] = 300;
     expected.litres[19] = 4000;
@@ -157,6 +186,7 @@ void TestTablesWindow::writeThenModeTwoTicksLater() {
     h.ticks(2);
     for (const QByteArray& w : h.port->writes().mid(2))
         QVERIFY(quint8(w[2]) != 0xF2);
+    QCOMPARE(questions(h.dialog), 1);
 }
 
 void TestTablesWindow::writeLengthByFirmware_data() {
@@ -172,48 +202,57 @@ void TestTablesWindow::writeLengthByFirmware() {
     WindowHarness h;
     h.line.sensors[0]->setFirmware(quint8(firmware));
     connectSensor(h);
-    QCOMPARE(h.w->engine.firmware, firmware);
-    h.w->form3()->Text3(0)->setText("123");
-    h.w->wrmyTable_Click(); // the main window's write: no mode afterwards
-    QCOMPARE(h.w->engine.wrs.size(), size);
-    QCOMPARE(h.w->engine.sec_wr_table, 0);
+    QCOMPARE(h.session.firmware(), firmware);
+    form3()->Text3(0)->setText("123");
+    h.run("wrmyTable_Click"); // the main window's write: no mode afterwards
+    QCOMPARE(h.session.pending().size(), size);
+    const int writes = int(h.port->writes().size());
     h.ticks(2);
-    QCOMPARE(h.ui()->MsgCom->text(), QString("Установлена Тарир таблица."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Установлена Тарир таблица."));
     QCOMPARE(h.line.sensors[0]->table().litres[0], quint16(123));
+    // No mode follows.
+    h.ticks(1);
+    QCOMPARE(modeWrites(h.port->writes().mid(writes)), 0);
+    QCOMPARE(questions(h.dialog), 0);
 }
 
 void TestTablesWindow::writeRefusedForBadBox() {
     WindowHarness h;
     connectSensor(h);
-    h.w->form3()->Text3(3)->setText("12,5");
-    const QByteArray pending = h.w->engine.wrs;
+    form3()->Text3(3)->setText("12,5");
+    const QByteArray pending = h.session.pending();
     h.dialog.clear();
-    h.w->form3()->ui.wrmyTable->click();
+    h.in<QPushButton>("Form3", "wrmyTable")->click();
     QCOMPARE(h.dialog.messages(),
              QStringList{"Таблица не записана: в строке 17 столбца \"Литры\" стоит \"12,5\". "
                          "Нужно целое число от 0 до 32767."});
-    QCOMPARE(h.w->engine.wrs, pending);
-    QCOMPARE(h.w->engine.sec_wr_table, 0);
+    QCOMPARE(h.session.pending(), pending);
     QVERIFY(!h.logText().contains("Cmd_SetTable"));
     h.port->clearWrites();
-    h.ticks(3);
+    h.ticks(3); // no mode follows either
     for (const QByteArray& w : h.port->writes())
         QCOMPARE(quint8(w[2]), quint8(0xF0));
+    QCOMPARE(questions(h.dialog), 0);
 }
 
 void TestTablesWindow::noSensorSelected() {
     WindowHarness h;
     connectSensor(h);
-    h.ui()->CmbNet->setCurrentIndex(-1);
-    h.w->engine.wrs.clear();
+    h.c<QComboBox>("CmbNet")->setCurrentIndex(-1);
+    h.session.setPending({});
     h.dialog.clear();
-    h.w->Command6_Click();
-    h.w->form3()->ui.wrmyTable->click();
+    h.run("Command6_Click");
+    h.in<QPushButton>("Form3", "wrmyTable")->click();
     const QString text = "Не выбран датчик: выберите сетевой адрес в списке.";
     QCOMPARE(h.dialog.messages(), (QStringList{text, text}));
-    QVERIFY(h.w->engine.wrs.isEmpty());
-    QCOMPARE(h.w->engine.sec_wr_table, 0);
+    QVERIFY(h.session.pending().isEmpty());
     QVERIFY(!h.logText().contains("Cmd_ReadTable"));
+    // No mode was scheduled: with the sensor selected again, none follows.
+    h.c<QComboBox>("CmbNet")->setCurrentIndex(0);
+    const int writes = int(h.port->writes().size());
+    h.ticks(3);
+    QCOMPARE(modeWrites(h.port->writes().mid(writes)), 0);
+    QCOMPARE(questions(h.dialog), 0);
 }
 
 void TestTablesWindow::answersRefused_data() {
@@ -232,38 +271,37 @@ void TestTablesWindow::answersRefused() {
     QFETCH(QString, why);
     WindowHarness h;
     connectSensor(h);
-    const QStringList before = boxes(h.w->form3());
+    const QStringList before = boxes(form3());
     h.dialog.clear();
-    h.w->engine.replay(answer);
+    h.session.replay(answer);
     const QString text = "Таблица из датчика не принята: " + why;
     QCOMPARE(h.dialog.messages(), QStringList{text});
-    QCOMPARE(h.ui()->MsgCom->text(), text);
-    QCOMPARE(boxes(h.w->form3()), before);
-    QVERIFY(h.ui()->txtRec->toPlainText().startsWith("3E 1 EF "));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(), text);
+    QCOMPARE(boxes(form3()), before);
+    QVERIFY(h.c<QPlainTextEdit>("txtRec")->toPlainText().startsWith("3E 1 EF "));
     QCOMPARE(h.tones.longCount(), 1); // a refusal, not the short success beep
 }
 
 void TestTablesWindow::recountBoxesMirrored() {
     WindowHarness h;
-    Form3* f = h.w->form3();
-    QTest::mouseClick(f->ui.per_sents, Qt::LeftButton);
-    QVERIFY(h.ui()->per_sents->isChecked());
-    QVERIFY(!h.ui()->tartab1->isChecked());
-    QTest::mouseClick(f->ui.tartab, Qt::LeftButton);
-    QVERIFY(h.ui()->tartab1->isChecked());
-    QTest::mouseClick(f->ui.per_sents, Qt::LeftButton);
-    QVERIFY(!h.ui()->per_sents->isChecked());
+    QTest::mouseClick(h.in<QCheckBox>("Form3", "per_sents"), Qt::LeftButton);
+    QVERIFY(h.c<QCheckBox>("per_sents")->isChecked());
+    QVERIFY(!h.c<QCheckBox>("tartab1")->isChecked());
+    QTest::mouseClick(h.in<QCheckBox>("Form3", "tartab"), Qt::LeftButton);
+    QVERIFY(h.c<QCheckBox>("tartab1")->isChecked());
+    QTest::mouseClick(h.in<QCheckBox>("Form3", "per_sents"), Qt::LeftButton);
+    QVERIFY(!h.c<QCheckBox>("per_sents")->isChecked());
     // Not read back from the main window.
-    h.ui()->tartab1->setChecked(false);
-    QVERIFY(f->ui.tartab->isChecked());
+    h.c<QCheckBox>("tartab1")->setChecked(false);
+    QVERIFY(h.in<QCheckBox>("Form3", "tartab")->isChecked());
 }
 
 void TestTablesWindow::lv3SaveAndOpen() {
     WindowHarness h;
-    Form3* f = h.w->form3();
+    Form3* f = form3();
     const QString path = h.dir.filePath("table.lv3");
     h.dialog.fileAnswers.enqueue(path);
-    f->ui.fTablSave->click();
+    h.in<QPushButton>("Form3", "fTablSave")->click();
     QCOMPARE(h.dialog.calls.size(), 1);
     QCOMPARE(h.dialog.calls[0].kind, QString("save"));
     QCOMPARE(h.dialog.calls[0].title, QString("Схранить"));
@@ -279,11 +317,11 @@ void TestTablesWindow::lv3SaveAndOpen() {
     f->Text3(4)->setText("около 50");
     const QStringList edited = boxes(f);
     h.dialog.fileAnswers.enqueue(path);
-    f->ui.fTablSave->click();
+    h.in<QPushButton>("Form3", "fTablSave")->click();
     f->setTexts(tables::initialTable());
     h.dialog.clear();
     h.dialog.fileAnswers.enqueue(path);
-    f->ui.fTablOpen->click();
+    h.in<QPushButton>("Form3", "fTablOpen")->click();
     QCOMPARE(h.dialog.calls.size(), 1);
     QCOMPARE(h.dialog.calls[0].kind, QString("open"));
     QCOMPARE(h.dialog.calls[0].title, QString("Открыть"));
@@ -291,15 +329,15 @@ void TestTablesWindow::lv3SaveAndOpen() {
     QCOMPARE(h.dialog.calls[0].folder, h.dir.path());
     QCOMPARE(boxes(f), edited);
     // Cancelled dialogs change nothing.
-    f->ui.fTablOpen->click();
-    f->ui.fTablSave->click();
+    h.in<QPushButton>("Form3", "fTablOpen")->click();
+    h.in<QPushButton>("Form3", "fTablSave")->click();
     QCOMPARE(boxes(f), edited);
     QCOMPARE(h.dialog.messages(), QStringList());
 }
 
 void TestTablesWindow::lv3RefusedAndEightyLines() {
     WindowHarness h;
-    Form3* f = h.w->form3();
+    Form3* f = form3();
     const QStringList before = boxes(f);
     QByteArray lines;
     for (int i = 0; i < 80; ++i)
@@ -310,7 +348,7 @@ void TestTablesWindow::lv3RefusedAndEightyLines() {
         at = int(lines.indexOf("\r\n", at)) + 2;
     writeAll(bad, lines.left(at));
     h.dialog.fileAnswers.enqueue(bad);
-    f->ui.fTablOpen->click();
+    h.in<QPushButton>("Form3", "fTablOpen")->click();
     QCOMPARE(h.dialog.messages(),
              QStringList{"В файле 41 строк, а таблица занимает 40 (или кратно 40). "
                          "Таблица не изменена."});
@@ -319,62 +357,61 @@ void TestTablesWindow::lv3RefusedAndEightyLines() {
     const QString eighty = h.dir.filePath("eighty.lv3");
     writeAll(eighty, lines);
     h.dialog.fileAnswers.enqueue(eighty);
-    f->ui.fTablOpen->click();
+    h.in<QPushButton>("Form3", "fTablOpen")->click();
     QCOMPARE(f->Text4(0)->text(), QString("5040"));
     QCOMPARE(f->Text3(19)->text(), QString("5079"));
 }
 
 void TestTablesWindow::mainWindowFileButtonsDoNothing() {
     WindowHarness h;
-    h.ui()->fTablOpen->click();
-    h.ui()->fTablSave->click();
+    h.c<QPushButton>("fTablOpen")->click();
+    h.c<QPushButton>("fTablSave")->click();
     QCOMPARE(h.dialog.calls.size(), 0);
 }
 
 void TestTablesWindow::calibrationTab() {
     WindowHarness h;
     connectSensor(h);
-    auto* ui = h.ui();
     const QString path = h.dir.filePath("tab.trr");
     h.dialog.clear();
     h.dialog.inputAnswers.enqueue(QString("10"));
     h.dialog.fileAnswers.enqueue(path);
-    ui->Command11->click();
+    h.c<QPushButton>("Command11")->click();
     QCOMPARE(h.dialog.calls[1].folder, h.dir.path());
-    QCOMPARE(ui->step_zapr->text(), QString("10"));
-    QCOMPARE(ui->tar_file_name->text(), QString("tab.trr"));
-    QCOMPARE(ui->MSFlexGrid1->rowCount(), 7);
-    const QString level = ui->Uroven->text();
+    QCOMPARE(h.c<QLabel>("step_zapr")->text(), QString("10"));
+    QCOMPARE(h.c<QLabel>("tar_file_name")->text(), QString("tab.trr"));
+    QCOMPARE(h.c<QTableWidget>("MSFlexGrid1")->rowCount(), 7);
+    const QString level = h.c<QLabel>("Uroven")->text();
     QVERIFY(level != "Нет данных");
     QByteArray expected = text1251::encode("№ проции;Литры;Уровень\r\n");
     for (int i = 1; i <= 7; ++i) {
-        ui->Command14->click();
+        h.c<QPushButton>("Command14")->click();
         expected += text1251::encode(QString("%1;%2;%3\r\n").arg(i).arg(10 * (i - 1)).arg(level));
     }
     QCOMPARE(readAll(path), expected);
-    QCOMPARE(ui->MSFlexGrid1->rowCount(), 8);
-    QCOMPARE(ui->MSFlexGrid1->item(7, 0)->text(), QString("8"));
-    QCOMPARE(ui->MSFlexGrid1->item(7, 1)->text(), QString("70"));
-    QCOMPARE(ui->MSFlexGrid1->item(6, 2)->text(), level);
+    QCOMPARE(h.c<QTableWidget>("MSFlexGrid1")->rowCount(), 8);
+    QCOMPARE(h.c<QTableWidget>("MSFlexGrid1")->item(7, 0)->text(), QString("8"));
+    QCOMPARE(h.c<QTableWidget>("MSFlexGrid1")->item(7, 1)->text(), QString("70"));
+    QCOMPARE(h.c<QTableWidget>("MSFlexGrid1")->item(6, 2)->text(), level);
     h.dialog.inputAnswers.enqueue(QString("5"));
-    ui->ch_portion->click();
-    QCOMPARE(ui->MSFlexGrid1->item(7, 1)->text(), QString("65"));
+    h.c<QPushButton>("ch_portion")->click();
+    QCOMPARE(h.c<QTableWidget>("MSFlexGrid1")->item(7, 1)->text(), QString("65"));
     // The window copy is independent of the tab.
-    QCOMPARE(h.w->form1()->ui.tar_file_name->text(), QString());
+    QCOMPARE(h.in<QLabel>("Form1", "tar_file_name")->text(), QString());
 }
 
 void TestTablesWindow::calibrationWindowFromMain() {
     WindowHarness h;
     connectSensor(h);
-    Form1* f = h.w->form1();
-    h.w->Command4_Click();
+    Form1* f = form1();
+    h.run("Command4_Click");
     QVERIFY(f->isVisible());
-    QCOMPARE(f->ui.Uroven->text(), h.ui()->Uroven->text());
+    QCOMPARE(h.in<QLabel>("Form1", "Uroven")->text(), h.c<QLabel>("Uroven")->text());
     const QString path = h.dir.filePath("win.trr");
     h.dialog.clear();
     h.dialog.inputAnswers.enqueue(QString("20"));
     h.dialog.fileAnswers.enqueue(path);
-    f->ui.Command1->click();
+    h.in<QPushButton>("Form1", "Command1")->click();
     QCOMPARE(h.dialog.calls[1].title, QString("Схранить"));
     QCOMPARE(h.dialog.calls[1].folder, h.dir.path());
     f->isActive = [] { return true; };
@@ -382,18 +419,18 @@ void TestTablesWindow::calibrationWindowFromMain() {
     f->Timer3_Timer();
     QTest::keyRelease(f, Qt::Key_F9);
     f->Timer3_Timer();
-    const QString level = f->ui.Uroven->text();
+    const QString level = h.in<QLabel>("Form1", "Uroven")->text();
     QCOMPARE(readAll(path), text1251::encode("Литры;Уровень\r\n0;" + level + "\r\n"));
-    QCOMPARE(f->ui.MSFlexGrid1->item(1, 0)->text(), QString("20"));
+    QCOMPARE(h.in<QTableWidget>("Form1", "MSFlexGrid1")->item(1, 0)->text(), QString("20"));
     // While a tick or a handler of the main window is running, F9 waits.
     {
-        ExchangeEngine::BusyGuard busy(h.w->engine);
+        Busy::Guard busy(h.session.busy());
         QTest::keyPress(f, Qt::Key_F9);
         f->Timer3_Timer();
         QTest::keyRelease(f, Qt::Key_F9);
     }
     QCOMPARE(readAll(path).count("\r\n"), 2);
-    f->ui.Command3->click();
+    h.in<QPushButton>("Form1", "Command3")->click();
     QVERIFY(!f->isVisible());
 }
 

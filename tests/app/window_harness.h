@@ -3,16 +3,19 @@
 // fixed clock, driven tick by tick. Controls are found by their objectName;
 // the exchange is driven and inspected through the session.
 
+#include "app/gui/frm_serial.h"
 #include "base/clock.h"
 #include "base/gui/controls.h"
 #include "base/text_1251.h"
 #include "base/tones.h"
 #include "base/work_log.h"
-#include "app/gui/frm_serial.h"
 #include "session/session.h"
 #include "sim/demo_line.h"
 #include "sim/virtual_port.h"
 #include "support/scripted_dialog.h"
+#include "tables/gui/form1.h"
+#include "tables/gui/form3.h"
+#include "tables/gui/tables_page.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -114,16 +117,19 @@ struct WindowHarness : WindowServices {
     }
 
     // A control of the main window by objectName.
-    template <class T = QWidget>
-    T* c(const char* name) const {
-        return control<T>(w.get(), name);
-    }
+    template <class T = QWidget> T* c(const char* name) const { return control<T>(w.get(), name); }
     // A control of another window (Form1, Form3, Form4) by objectName.
-    template <class T = QWidget>
-    T* in(const char* window, const char* name) const {
-        if (QLatin1String(window) == QLatin1String("Form4"))
-            return control<T>(control<QWidget>(w.get(), window), name);
-        return control<T>(topLevel(window), name);
+    template <class T = QWidget> T* in(const char* window, const char* name) const {
+        return control<T>(windowOf(window), name);
+    }
+    // Form1, Form3 (top-level windows of this harness's window) or Form4.
+    QWidget* windowOf(const char* window) const {
+        const auto* tables = w->findChild<TablesPage*>();
+        if (QLatin1String(window) == QLatin1String("Form1"))
+            return tables->calibrationWindow();
+        if (QLatin1String(window) == QLatin1String("Form3"))
+            return tables->tableWindow();
+        return control<QWidget>(w.get(), window);
     }
     // Runs the handler bound to a control, e.g. run("hig_Click").
     void run(const char* handler) { runHandler(w.get(), handler); }

@@ -80,6 +80,7 @@ void TestSessionLine::lockedSensorRefusesWrite() {
     connect(session.get(), &session::Session::refused, [&] { ++refusals; });
     session->tick();
     session->tick(); // firmware 176 known: writes carry the write-access code
+    session->tick(); // a data answer: the sensor counts as connected
     ScriptedDialog answers;
     answers.inputAnswers.enqueue(QStringLiteral("77"));
     session->apply(sensor::net(session->context(), answers));

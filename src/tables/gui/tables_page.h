@@ -24,6 +24,7 @@ public:
     ~TablesPage() override;
 
     Form3* tableWindow() const { return form3_; }
+    Form1* calibrationWindow() const { return form1_; }
     void resetDisplays();
     void closeWindows();
 
