@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace tables {
 
@@ -46,7 +47,15 @@ TextFile readTextFile(const QString& path, qint64 limit) {
         out.status = TextFile::Status::TooLarge;
         return out;
     }
-    out.bytes = file.read(limit + 1);
+    // In pieces: a single read of limit + 1 would set that much memory aside
+    // for every small file.
+    while (out.bytes.size() <= limit) {
+        const QByteArray piece =
+            file.read(std::min<qint64>(64 * 1024, limit + 1 - out.bytes.size()));
+        if (piece.isEmpty())
+            break;
+        out.bytes += piece;
+    }
     if (file.error() != QFileDevice::NoError) {
         out.status = TextFile::Status::ReadFailed;
         out.why = file.errorString();
