@@ -74,7 +74,7 @@ std::optional<QString> answerTextOfLine(const QString& line) {
 }
 
 QString txt::notRegularFile(const QString& path) {
-    return QStringLiteral("Файл %1 не является обычным файлом (это папка, устройство или канал).")
+    return QStringLiteral("Файл %1 не является обычным файлом (это устройство или канал).")
         .arg(QDir::toNativeSeparators(path));
 }
 
@@ -101,7 +101,7 @@ bool ReplayReader::open(const QString& path) {
         return false;
     };
     const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists())
+    if (path.isEmpty() || !info.exists() || info.isDir())
         return fail(Error::CannotOpen);
     // A pipe would block the open, a device reports size 0 and never ends.
     if (!info.isFile())

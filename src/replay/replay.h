@@ -22,7 +22,7 @@ inline const QString NoSuchFile = QStringLiteral("Нет такого файла
 inline const QString NextRecord = QStringLiteral("след. запись");
 inline const QString NoMoreRecords = QStringLiteral("больше записей нет");
 inline const QString NotHex = QStringLiteral("В строке имеются символы не принадлежащие HEX");
-// A folder, device or pipe chosen as the log.
+// A device, pipe or socket chosen as the log.
 QString notRegularFile(const QString& path);
 } // namespace txt
 
@@ -59,11 +59,11 @@ class ReplayReader {
 public:
     enum class Error {
         None,
-        CannotOpen, // missing or unreadable, or failed while its records were read
+        CannotOpen, // missing, a folder, unreadable, or failed while its records were read
         Empty,      // not even a first line
         TooLarge,   // above MaxFileSize
         Binary,     // holds NUL bytes: not a text log
-        NotRegular, // a folder, device or pipe: never opened
+        NotRegular, // a device, pipe or socket: never opened
     };
 
     struct Record {
@@ -80,8 +80,8 @@ public:
     bool open(const QString& path);
 
     Error error() const { return m_error; }
-    // The message for a failed open: "Нет такого файла", or for a folder,
-    // device or pipe a message naming it.
+    // The message for a failed open: "Нет такого файла", or for a device,
+    // pipe or socket a message naming it.
     QString errorText() const;
 
     // The next record; shows the non-hexadecimal message through dlg for a bad

@@ -139,7 +139,7 @@ void PortionCalibration::capture(const QString& levelText, UserDialog& dialog) {
                            .arg(QDir::toNativeSeparators(n.filePath), why));
     };
     const QFileInfo info(n.filePath);
-    if (info.exists() && !info.isFile())
+    if (info.exists() && !info.isFile() && !info.isDir())
         return fail(txt::notRegularFile(n.filePath));
     QFile old(n.filePath);
     if (!old.open(QIODevice::ReadOnly))

@@ -46,9 +46,9 @@ inline QString litresOutOfRange(qint64 litres) {
         .arg(litres);
 }
 
-// A table or calibration file that is a folder, a device or a pipe.
+// A table or calibration file that is a device, a pipe or a socket.
 inline QString notRegularFile(const QString& path) {
-    return QStringLiteral("Файл %1 не является обычным файлом (это папка, устройство или канал).")
+    return QStringLiteral("Файл %1 не является обычным файлом (это устройство или канал).")
         .arg(QDir::toNativeSeparators(path));
 }
 

@@ -33,7 +33,8 @@ QList<QByteArray> splitLines(const QByteArray& bytes) {
 TextFile readTextFile(const QString& path, qint64 limit) {
     TextFile out;
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
+    // A folder fails to open as before; devices, pipes and sockets are never opened.
+    if (info.exists() && !info.isFile() && !info.isDir()) {
         out.status = TextFile::Status::NotRegular;
         return out;
     }

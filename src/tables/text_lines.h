@@ -28,7 +28,7 @@ struct TextFile {
     enum class Status {
         Ok,
         CannotOpen, // missing or unreadable; why says what the system reported
-        NotRegular, // a folder, device, pipe or socket: never opened
+        NotRegular, // a device, pipe or socket: never opened
         TooLarge,   // more than the limit
         ReadFailed, // opened, but reading failed; why says what the system reported
     };
@@ -37,9 +37,9 @@ struct TextFile {
     QString why;
 };
 
-// Reads at most limit + 1 bytes, whatever size the file reports, and opens
-// nothing but a regular file (a pipe would block the open, a device reports
-// size 0 and never ends).
+// Reads at most limit + 1 bytes, whatever size the file reports, and never
+// opens a device, pipe or socket (a pipe would block the open, a device
+// reports size 0 and never ends).
 TextFile readTextFile(const QString& path, qint64 limit);
 
 } // namespace tables

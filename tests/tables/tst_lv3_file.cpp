@@ -168,7 +168,7 @@ void TestLv3File::deviceRefused() {
     const auto loaded = tables::loadLv3(path);
     QVERIFY(!loaded.table);
     QCOMPARE(loaded.error, "Файл " + QDir::toNativeSeparators(path) +
-                               " не является обычным файлом (это папка, устройство или канал). "
+                               " не является обычным файлом (это устройство или канал). "
                                "Таблица не изменена.");
 }
 

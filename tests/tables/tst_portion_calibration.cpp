@@ -324,7 +324,7 @@ void TestPortionCalibration::deviceRefused() {
     dlg.fileAnswers.enqueue(path);
     c.resume(dlg);
     QCOMPARE(dlg.messages(), QStringList{"Файл " + QDir::toNativeSeparators(path) +
-                                         " не является обычным файлом (это папка, устройство или "
+                                         " не является обычным файлом (это устройство или "
                                          "канал). Тарировка не возобновлена."});
     QVERIFY(c.state().fileName.isEmpty());
 }
