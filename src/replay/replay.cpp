@@ -3,8 +3,10 @@
 #include "base/text_1251.h"
 #include "base/user_dialog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace replay {
 
@@ -23,26 +25,8 @@ int hexDigit(QChar c) {
 
 const QString RecordMarker = QStringLiteral("485=");
 
-// The byte lines of a file: ends at CR LF, LF or a lone CR; a final line end
-// does not open another line.
-QList<QByteArray> splitLines(const QByteArray& bytes) {
-    QList<QByteArray> lines;
-    qsizetype start = 0;
-    qsizetype i = 0;
-    while (i < bytes.size()) {
-        const char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            lines.append(bytes.mid(start, i - start));
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-                ++i;
-            start = i + 1;
-        }
-        ++i;
-    }
-    if (start < bytes.size())
-        lines.append(bytes.mid(start));
-    return lines;
-}
+// Reads of the file go in pieces of this size.
+constexpr qint64 ChunkSize = 256 * 1024;
 
 } // namespace
 
@@ -89,57 +73,163 @@ std::optional<QString> answerTextOfLine(const QString& line) {
     return line.mid(first + 3);
 }
 
-bool ReplayReader::open(const QString& path) {
-    m_lines.clear();
-    m_nextLine = 1;
-    m_error = Error::None;
+QString txt::notRegularFile(const QString& path) {
+    return QStringLiteral("Файл %1 не является обычным файлом (это устройство или канал).")
+        .arg(QDir::toNativeSeparators(path));
+}
 
+void ReplayReader::finish() {
+    m_file.close();
+    m_chunk.clear();
+    m_pos = 0;
+    m_left = 0;
+}
+
+bool ReplayReader::open(const QString& path) {
+    finish();
+    m_error = Error::None;
+    m_path = path;
+    m_skipLf = false;
+    m_readFailed = false;
+    m_lineCount = 0;
+    m_linesRead = 0;
+
+    auto fail = [this](Error e) {
+        finish();
+        m_lineCount = 0;
+        m_error = e;
+        return false;
+    };
     const QFileInfo info(path);
-    QFile file(path);
-    if (path.isEmpty() || info.isDir() || !file.open(QIODevice::ReadOnly)) {
-        m_error = Error::CannotOpen;
-        return false;
+    if (path.isEmpty() || !info.exists() || info.isDir())
+        return fail(Error::CannotOpen);
+    // A pipe would block the open, a device reports size 0 and never ends.
+    if (!info.isFile())
+        return fail(Error::NotRegular);
+    if (info.size() > MaxFileSize)
+        return fail(Error::TooLarge);
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::ReadOnly))
+        return fail(Error::CannotOpen);
+    // One pass over at most one byte beyond the limit: size, NUL bytes and
+    // lines; only one piece is held at a time.
+    qint64 total = 0;
+    bool lastWasCr = false;
+    bool lineOpen = false;
+    while (total <= MaxFileSize) {
+        const QByteArray piece = m_file.read(std::min(ChunkSize, MaxFileSize + 1 - total));
+        if (m_file.error() != QFileDevice::NoError)
+            return fail(Error::CannotOpen);
+        if (piece.isEmpty())
+            break;
+        total += piece.size();
+        if (total > MaxFileSize)
+            return fail(Error::TooLarge);
+        if (piece.contains('\0'))
+            return fail(Error::Binary);
+        for (const char c : piece) {
+            if (c == '\n') {
+                if (!lastWasCr)
+                    ++m_lineCount;
+                lineOpen = false;
+            } else if (c == '\r') {
+                ++m_lineCount;
+                lineOpen = false;
+            } else {
+                lineOpen = true;
+            }
+            lastWasCr = c == '\r';
+        }
     }
-    // Read at most one byte beyond the limit, so that a huge file (or an
-    // endless device) is neither loaded whole nor waited for.
-    const QByteArray bytes = file.read(MaxFileSize + 1);
-    const bool readFailed = file.error() != QFileDevice::NoError;
-    file.close();
-    if (readFailed) {
-        m_error = Error::CannotOpen;
-        return false;
-    }
-    if (bytes.size() > MaxFileSize) {
-        m_error = Error::TooLarge;
-        return false;
-    }
-    if (bytes.isEmpty()) {
-        m_error = Error::Empty;
-        return false;
-    }
-    if (bytes.contains('\0')) {
-        m_error = Error::Binary;
-        return false;
-    }
-    const QList<QByteArray> lines = splitLines(bytes);
-    m_lines.reserve(lines.size());
-    for (const QByteArray& l : lines)
-        m_lines.append(text1251::decode(l));
+    if (total == 0)
+        return fail(Error::Empty);
+    if (lineOpen)
+        ++m_lineCount;
+    // Only the bytes checked here are handed out, whatever happens to the
+    // file meanwhile.
+    if (!m_file.seek(0))
+        return fail(Error::CannotOpen);
+    m_left = total;
     return true;
 }
 
 QString ReplayReader::errorText() const {
-    return m_error == Error::None ? QString() : txt::NoSuchFile;
+    switch (m_error) {
+    case Error::None:
+        return {};
+    case Error::NotRegular:
+        return txt::notRegularFile(m_path);
+    default:
+        return txt::NoSuchFile;
+    }
+}
+
+bool ReplayReader::fill() {
+    if (m_left <= 0 || !m_file.isOpen())
+        return false;
+    m_chunk = m_file.read(std::min(ChunkSize, m_left));
+    m_pos = 0;
+    if (m_file.error() != QFileDevice::NoError || m_chunk.isEmpty()) {
+        // The file went away or shrank since it was checked.
+        m_readFailed = true;
+        m_chunk.clear();
+        return false;
+    }
+    m_left -= m_chunk.size();
+    return true;
+}
+
+std::optional<QByteArray> ReplayReader::readLine() {
+    QByteArray line;
+    bool started = false;
+    for (;;) {
+        if (m_pos >= m_chunk.size() && !fill())
+            return started ? std::optional<QByteArray>(line) : std::nullopt;
+        const char* d = m_chunk.constData();
+        if (m_skipLf) {
+            m_skipLf = false;
+            if (d[m_pos] == '\n') {
+                ++m_pos;
+                continue;
+            }
+        }
+        qsizetype i = m_pos;
+        while (i < m_chunk.size() && d[i] != '\r' && d[i] != '\n')
+            ++i;
+        line.append(d + m_pos, i - m_pos);
+        started = true;
+        if (i < m_chunk.size()) {
+            m_skipLf = d[i] == '\r';
+            m_pos = i + 1;
+            return line;
+        }
+        m_pos = i;
+    }
 }
 
 std::optional<ReplayReader::Record> ReplayReader::next(UserDialog& dlg) {
-    while (m_error == Error::None && m_nextLine < m_lines.size()) {
-        const int index = m_nextLine++;
-        const auto text = answerTextOfLine(m_lines[index]);
+    while (m_error == Error::None && m_file.isOpen()) {
+        const auto line = readLine();
+        if (!line) {
+            const bool failed = m_readFailed;
+            finish();
+            if (failed) {
+                m_error = Error::CannotOpen;
+                dlg.message(txt::NoSuchFile);
+            }
+            return std::nullopt;
+        }
+        const int number = ++m_linesRead;
+        // The first line is never examined. Windows-1251 keeps "485=" as it
+        // is, so a line without it in its bytes holds no record and is not
+        // decoded.
+        if (number == 1 || !line->contains("485="))
+            continue;
+        const auto text = answerTextOfLine(text1251::decode(*line));
         if (!text)
             continue;
         Record rec;
-        rec.lineNumber = index + 1;
+        rec.lineNumber = number;
         rec.answerText = *text;
         const auto bytes = hexToBytes(*text);
         if (bytes) {

@@ -5,6 +5,7 @@
 // fifth must read "3E" (capital "E"): e.g. "...S485=23:3E05F0...".
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -21,6 +22,8 @@ inline const QString NoSuchFile = QStringLiteral("Нет такого файла
 inline const QString NextRecord = QStringLiteral("след. запись");
 inline const QString NoMoreRecords = QStringLiteral("больше записей нет");
 inline const QString NotHex = QStringLiteral("В строке имеются символы не принадлежащие HEX");
+// A device, pipe or socket chosen as the log.
+QString notRegularFile(const QString& path);
 } // namespace txt
 
 // Hexadecimal text to bytes, two digits a byte, high digit first; "0"-"9",
@@ -38,8 +41,9 @@ std::optional<QString> answerTextOfLine(const QString& line);
 // Files above this size are not replayed.
 inline constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
 
-// Reads a whole log file at once, checks it, and then hands out its records
-// one by one:
+// Checks a log file, then reads it one line at a time as its records are
+// asked for: memory stays the same whatever the size of the file, and each
+// call returns as soon as it has found the next record.
 //
 //     replay::ReplayReader reader;
 //     if (!reader.open(path)) { dlg.message(reader.errorText()); return; }
@@ -50,14 +54,16 @@ inline constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
 //
 // Lines end at CR LF, LF or a lone CR; the last line counts without a line
 // end; the first line is never examined. The file is read as Windows-1251.
+// The file stays open from open() until its last record has been handed out.
 class ReplayReader {
 public:
     enum class Error {
         None,
-        CannotOpen, // missing or unreadable
+        CannotOpen, // missing, a folder, unreadable, or failed while its records were read
         Empty,      // not even a first line
         TooLarge,   // above MaxFileSize
         Binary,     // holds NUL bytes: not a text log
+        NotRegular, // a device, pipe or socket: never opened
     };
 
     struct Record {
@@ -67,26 +73,41 @@ public:
         bool notHex = false;
     };
 
-    // Reads and checks the file; false with error() set when it cannot be
-    // replayed. Nothing is handed out of a file that failed.
+    // Checks the file in one pass of bounded reads, without keeping it: it is
+    // refused by its reported size before any read, and never read beyond
+    // MaxFileSize + 1 bytes. False with error() set when it cannot be
+    // replayed; nothing is handed out of a file that failed.
     bool open(const QString& path);
 
     Error error() const { return m_error; }
-    // The message for a failed open: every failure reads "Нет такого файла".
+    // The message for a failed open: "Нет такого файла", or for a device,
+    // pipe or socket a message naming it.
     QString errorText() const;
 
     // The next record; shows the non-hexadecimal message through dlg for a bad
     // answer text (the record is still returned, with an empty answer).
-    // nullopt when no records are left.
+    // nullopt when no records are left. Should the file fail to read on the
+    // way, "Нет такого файла" is shown through dlg and the replay ends.
     std::optional<Record> next(UserDialog& dlg);
 
     // Number of lines of the file, the first included.
-    int lineCount() const { return static_cast<int>(m_lines.size()); }
+    int lineCount() const { return m_lineCount; }
 
 private:
+    bool fill();
+    std::optional<QByteArray> readLine();
+    void finish();
+
     Error m_error = Error::None;
-    QStringList m_lines;
-    int m_nextLine = 1; // the first line is skipped
+    QString m_path;
+    QFile m_file;
+    QByteArray m_chunk;    // the part of the file read and not yet handed out
+    qsizetype m_pos = 0;   // next byte of m_chunk
+    qint64 m_left = 0;     // bytes of the checked file not yet read into m_chunk
+    bool m_skipLf = false; // the previous line ended in CR: an LF next belongs to it
+    bool m_readFailed = false;
+    int m_lineCount = 0;
+    int m_linesRead = 0;
 };
 
 } // namespace replay

@@ -10,9 +10,18 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 #include <limits>
 
 namespace tables {
+
+namespace {
+
+bool fitsIn32Bits(qint64 v) {
+    return v >= std::numeric_limits<qint32>::min() && v <= std::numeric_limits<qint32>::max();
+}
+
+} // namespace
 
 PortionLayout tabLayout() {
     return {
@@ -43,16 +52,19 @@ void PortionCalibration::clearGrid(State& s) const {
     s.currentRow = 1;
     s.litres = 0;
     s.topRow = 1;
+    s.redrawFrom = 1;
 }
 
 void PortionCalibration::setCell(State& s, int row, int column, const QString& text) const {
     s.rows[row - 1][column] = text;
+    s.redrawFrom = std::min(s.redrawFrom, row);
 }
 
 void PortionCalibration::prepareRow(State& s) const {
     if (s.currentRow > layout_.keptRows) {
         while (s.rows.size() < s.currentRow)
             s.rows.append(QStringList(layout_.headers.size(), QString()));
+        s.redrawFrom = std::min(s.redrawFrom, s.currentRow);
         s.topRow = s.currentRow;
     }
     setCell(s, s.currentRow, layout_.litresColumn(), QString::number(s.litres));
@@ -95,6 +107,7 @@ void PortionCalibration::newCalibration(UserDialog& dialog) {
     n.portion = *portion;
     n.fileName = QFileInfo(path).fileName();
     n.filePath = path;
+    n.fileBytes = header.size();
     s_ = n;
 }
 
@@ -103,33 +116,50 @@ void PortionCalibration::capture(const QString& levelText, UserDialog& dialog) {
         dialog.message(txt::NoFile);
         return;
     }
-    State n = s_;
-    setCell(n, n.currentRow, layout_.levelColumn(), levelText);
-    QByteArray line =
-        text1251::encode(n.rows[n.currentRow - 1].join(QLatin1Char(';'))) + text1251::CrLf;
-    {
-        // A resumed file whose last line has no line end (edited by hand)
-        // gets one first, so the new row does not run into that line.
-        QFile last(n.filePath);
-        char c = '\n';
-        if (last.open(QIODevice::ReadOnly) && last.size() > 0 && last.seek(last.size() - 1) &&
-            last.getChar(&c) && c != '\n' && c != '\r')
-            line.prepend(text1251::CrLf);
-    }
-    QFile file(n.filePath);
-    bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append);
-    const qint64 before = ok ? file.size() : 0;
-    ok = ok && file.write(line) == line.size() && file.flush();
-    if (!ok) {
-        const QString why = file.errorString();
-        if (file.isOpen())
-            file.resize(before); // no half line stays behind
-        file.close();
-        dialog.message(QStringLiteral("Не удалось дописать файл %1: %2. Значение не записано.")
-                           .arg(QDir::toNativeSeparators(n.filePath), why));
+    if (s_.currentRow > MaxPortionRows) {
+        dialog.message(txt::rowLimitReached(MaxPortionRows));
         return;
     }
-    file.close();
+    // The row written and the total after it must both stay within 32 bits,
+    // or the file could not be resumed.
+    const qint64 next = s_.litres + s_.portion;
+    if (!fitsIn32Bits(s_.litres) || !fitsIn32Bits(next)) {
+        dialog.message(txt::litresOutOfRange(fitsIn32Bits(s_.litres) ? next : s_.litres));
+        return;
+    }
+    State n = s_;
+    setCell(n, n.currentRow, layout_.levelColumn(), levelText);
+    const QByteArray line =
+        text1251::encode(n.rows[n.currentRow - 1].join(QLatin1Char(';'))) + text1251::CrLf;
+
+    // The complete lines of the file so far, then the new line, into a copy
+    // that replaces the file once it is whole.
+    auto fail = [&](const QString& why) {
+        dialog.message(QStringLiteral("Не удалось дописать файл %1: %2. Значение не записано.")
+                           .arg(QDir::toNativeSeparators(n.filePath), why));
+    };
+    const QFileInfo info(n.filePath);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        return fail(txt::notRegularFile(n.filePath));
+    QFile old(n.filePath);
+    if (!old.open(QIODevice::ReadOnly))
+        return fail(old.errorString());
+    QByteArray bytes = old.read(n.fileBytes);
+    if (old.error() != QFileDevice::NoError)
+        return fail(old.errorString());
+    old.close();
+    // A last line without a line end (edited by hand) gets one first, so the
+    // new row does not run into it.
+    if (!bytes.isEmpty() && !bytes.endsWith('\n') && !bytes.endsWith('\r'))
+        bytes += text1251::CrLf;
+    bytes += line;
+    QSaveFile file(n.filePath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        const QString why = file.errorString();
+        file.cancelWriting();
+        return fail(why);
+    }
+    n.fileBytes = bytes.size();
     ++n.currentRow;
     n.litres += n.portion;
     prepareRow(n);
@@ -155,46 +185,59 @@ void PortionCalibration::resume(UserDialog& dialog) {
     if (path.isEmpty())
         return;
     // Read and check the whole file before anything changes.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxTextFileSize) {
-        dialog.message(txt::NoSuchFile);
+    const TextFile file = readTextFile(path, MaxTextFileSize);
+    if (file.status == TextFile::Status::NotRegular) {
+        dialog.message(txt::notRegularFile(path) + QStringLiteral(" Тарировка не возобновлена."));
         return;
     }
-    const QList<QByteArray> lines = splitLines(file.readAll());
-    const bool readOk = file.error() == QFileDevice::NoError;
-    file.close();
-    if (!readOk || lines.isEmpty()) {
+    const QByteArray& bytes = file.bytes;
+    const auto header = lineAt(bytes, 0);
+    if (file.status != TextFile::Status::Ok || !header) {
         dialog.message(txt::NoSuchFile);
         return;
     }
     const int columns = int(layout_.headers.size());
     QList<QStringList> data;
     QList<qint32> litres;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        if (lines[i].isEmpty())
+    qint64 keptBytes = bytes.size();
+    QString cutLine;
+    for (auto l = lineAt(bytes, header->next); l; l = lineAt(bytes, l->next)) {
+        if (l->length == 0)
             continue;
-        const QStringList fields = text1251::decode(lines[i]).split(QLatin1Char(';'));
-        const auto l = fields.size() == columns ? sensor::toInt32(fields[layout_.litresColumn()])
-                                                : std::nullopt;
-        if (!l) {
+        const QString text = text1251::decode(bytes.mid(l->start, l->length));
+        const QStringList fields = text.split(QLatin1Char(';'));
+        if (!l->ended && fields.size() < columns) {
+            // Cut off while it was written: the rows before it stand.
+            keptBytes = l->start;
+            cutLine = text;
+            break;
+        }
+        const auto value = fields.size() == columns
+                               ? sensor::toInt32(fields[layout_.litresColumn()])
+                               : std::nullopt;
+        if (!value) {
             dialog.message(txt::NoSuchFile);
             return;
         }
+        if (data.size() == MaxPortionRows) {
+            dialog.message(txt::tooManyRows(path, MaxPortionRows));
+            return;
+        }
         data.append(fields);
-        litres.append(*l);
+        litres.append(*value);
     }
     int derivedPortion = 0;
     if (data.size() >= 2) {
         const qint64 p = qint64(litres.last()) - litres[litres.size() - 2];
-        const qint64 next = qint64(litres.last()) + p;
         if (p < std::numeric_limits<qint16>::min() || p > std::numeric_limits<qint16>::max() ||
-            next < std::numeric_limits<qint32>::min() ||
-            next > std::numeric_limits<qint32>::max()) {
+            !fitsIn32Bits(qint64(litres.last()) + p)) {
             dialog.message(txt::NoSuchFile);
             return;
         }
         derivedPortion = int(p);
     }
+    if (!cutLine.isNull())
+        dialog.message(txt::LastLineCut + cutLine);
 
     State n = s_;
     clearGrid(n);
@@ -206,6 +249,7 @@ void PortionCalibration::resume(UserDialog& dialog) {
     }
     n.fileName = QFileInfo(path).fileName();
     n.filePath = path;
+    n.fileBytes = keptBytes;
     if (data.size() >= 2) {
         n.portion = derivedPortion;
         n.litres = qint64(litres.last()) + derivedPortion;

@@ -22,6 +22,11 @@ class UserDialog;
 
 namespace tables {
 
+// Rows a trr file may hold: far above any tank, and small enough that a
+// resume and its grid stay quick. A longer file is not resumed, and no
+// capture goes beyond it.
+inline constexpr int MaxPortionRows = 10000;
+
 struct PortionLayout {
     QStringList headers;   // the header cells, also the file's first line
     int keptRows = 0;      // data rows kept when the grid is cleared
@@ -48,6 +53,13 @@ public:
         QString filePath;
         QList<QStringList> rows; // data rows, each with one cell per column
         int topRow = 0;          // row to scroll to the top, 0 when none is asked
+        // The first data row the window must draw again: rows above it are
+        // shown as they stand, so a capture redraws two rows, not the grid.
+        int redrawFrom = 1;
+        // Bytes at the start of the file that hold its complete lines; a
+        // capture keeps these and adds its own line (a cut-off last line
+        // dropped by a resume is not among them).
+        qint64 fileBytes = 0;
     };
 
     // folder: where the file dialogs start.
@@ -65,13 +77,23 @@ public:
     // "Возобновить тарировку": reads a file made by this copy and continues it.
     void resume(UserDialog& dialog);
     // "Ввести значение  (F9)": the level text goes into the pending row, whose
-    // line is appended to the file (opened, written, closed).
+    // line is added to the file. The file is replaced by a copy with the new
+    // line only once that copy is complete, so that a crash leaves the old
+    // file or the old file plus one whole line. Refused, with nothing written,
+    // beyond MaxPortionRows rows or when the running litres would leave the
+    // 32-bit range.
     void capture(const QString& levelText, UserDialog& dialog);
     // "Изменить": a new portion; the pending row follows it.
     void changePortion(UserDialog& dialog);
 
     // Scroll requests are taken once by the window that renders them.
     void clearScrollRequest() { s_.topRow = 0; }
+    // The window has drawn the state: no row waits to be drawn again and the
+    // scroll request is taken.
+    void rendered() {
+        s_.topRow = 0;
+        s_.redrawFrom = int(s_.rows.size()) + 1;
+    }
 
 private:
     void clearGrid(State& s) const;

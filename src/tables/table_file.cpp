@@ -86,27 +86,29 @@ bool saveLv3(const QString& path, const TableTexts& table, QString* error) {
 }
 
 Lv3Contents loadLv3(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        Lv3Contents out;
+    const TextFile file = readTextFile(path, MaxTextFileSize);
+    const QString shown = QDir::toNativeSeparators(path);
+    Lv3Contents out;
+    switch (file.status) {
+    case TextFile::Status::Ok:
+        return parseLv3(file.bytes);
+    case TextFile::Status::CannotOpen:
         out.error = QStringLiteral("Не удалось открыть файл %1: %2. Таблица не изменена.")
-                        .arg(QDir::toNativeSeparators(path), file.errorString());
-        return out;
-    }
-    if (file.size() > MaxTextFileSize) {
-        Lv3Contents out;
-        out.error = QStringLiteral("Файл %1 слишком велик для таблицы. Таблица не изменена.")
-                        .arg(QDir::toNativeSeparators(path));
-        return out;
-    }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        Lv3Contents out;
+                        .arg(shown, file.why);
+        break;
+    case TextFile::Status::NotRegular:
+        out.error = txt::notRegularFile(path) + QStringLiteral(" Таблица не изменена.");
+        break;
+    case TextFile::Status::TooLarge:
+        out.error =
+            QStringLiteral("Файл %1 слишком велик для таблицы. Таблица не изменена.").arg(shown);
+        break;
+    case TextFile::Status::ReadFailed:
         out.error = QStringLiteral("Не удалось прочитать файл %1: %2. Таблица не изменена.")
-                        .arg(QDir::toNativeSeparators(path), file.errorString());
-        return out;
+                        .arg(shown, file.why);
+        break;
     }
-    return parseLv3(bytes);
+    return out;
 }
 
 } // namespace tables

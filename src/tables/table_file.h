@@ -30,7 +30,8 @@ Lv3Contents parseLv3(const QByteArray& bytes);
 // the old file stays as it was. Returns false with the reason in error.
 bool saveLv3(const QString& path, const TableTexts& table, QString* error);
 
-// Opens, reads whole and checks a table file.
+// Opens, reads whole and checks a table file: a regular file of at most
+// MaxTextFileSize bytes, however large it says it is.
 Lv3Contents loadLv3(const QString& path);
 
 } // namespace tables

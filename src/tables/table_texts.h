@@ -2,6 +2,7 @@
 // What the table window, the table files and the calibration by portions say
 // to the user, and the names they give their files.
 
+#include <QDir>
 #include <QString>
 
 namespace tables::txt {
@@ -27,6 +28,29 @@ inline const QString PortionTitle = QStringLiteral("Автотарировка")
 inline const QString BadPortion = QStringLiteral("Неверное значение порции");
 inline const QString NoFile = QStringLiteral("нет файла для записи");
 inline const QString NoSuchFile = QStringLiteral("Нет такого файла");
+inline const QString LastLineCut = QStringLiteral("Последняя строка файла неполная и пропущена: ");
+
+inline QString tooManyRows(const QString& path, int limit) {
+    return QStringLiteral("В файле %1 больше %2 строк тарировки: такой файл не возобновляется.")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(limit);
+}
+inline QString rowLimitReached(int limit) {
+    return QStringLiteral("В файле уже %1 строк тарировки, больше в него не записывается. "
+                          "Значение не записано.")
+        .arg(limit);
+}
+inline QString litresOutOfRange(qint64 litres) {
+    return QStringLiteral("Литры %1 выходят за пределы от -2147483648 до 2147483647. "
+                          "Значение не записано.")
+        .arg(litres);
+}
+
+// A table or calibration file that is a device, a pipe or a socket.
+inline QString notRegularFile(const QString& path) {
+    return QStringLiteral("Файл %1 не является обычным файлом (это устройство или канал).")
+        .arg(QDir::toNativeSeparators(path));
+}
 
 } // namespace tables::txt
 

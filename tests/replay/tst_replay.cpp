@@ -4,6 +4,7 @@
 #include "replay/replay.h"
 #include "support/scripted_dialog.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -48,6 +49,8 @@ private slots:
     void refusedFiles_data();
     void refusedFiles();
     void tooLargeFile();
+    void deviceRefused();
+    void recordsAcrossReads();
     void badRecordStillHandedOn();
     void reopenStartsAgain();
 };
@@ -205,6 +208,59 @@ void TestReplay::tooLargeFile() {
     QVERIFY(!reader.open(path));
     QCOMPARE(reader.error(), ReplayReader::Error::TooLarge);
     QCOMPARE(reader.errorText(), QStringLiteral("Нет такого файла"));
+}
+
+// A device is never opened: /dev/zero would never end.
+void TestReplay::deviceRefused() {
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("zero.log");
+    QVERIFY(QFile::link("/dev/zero", path));
+    ReplayReader reader;
+    QVERIFY(!reader.open(path));
+    QCOMPARE(reader.error(), ReplayReader::Error::NotRegular);
+    QCOMPARE(reader.errorText(), "Файл " + QDir::toNativeSeparators(path) +
+                                     " не является обычным файлом (это устройство или канал).");
+}
+
+// The file is read in pieces. A log of a few hundred KiB, its start shifted a
+// byte at a time, puts the joins between reads on every offset of a few
+// lines, CR LF pairs and records included: all come out as whole.
+void TestReplay::recordsAcrossReads() {
+    const char* ends[] = {"\r\n", "\n", "\r"};
+    for (int shift = 0; shift < 64; ++shift) {
+        QByteArray content = "head" + QByteArray(shift, '.');
+        QList<QByteArray> expected;
+        QList<int> expectedLines;
+        int line = 1;
+        for (int i = 0; content.size() < 300 * 1024; ++i) {
+            content += ends[i % 3];
+            ++line;
+            const QByteArray answer = QByteArray::fromHex("3E05F0") + QByteArray::number(i);
+            content += "x S485=23:" + answer.toHex().toUpper();
+            expected << answer;
+            expectedLines << line;
+            for (int k = 0; k < i % 4; ++k, ++line) // blank lines, CR LF each
+                content += "\r\n";
+        }
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = writeFile(dir, "long.log", content);
+        ReplayReader reader;
+        QVERIFY(reader.open(path));
+        // A line end at the very end opens no line.
+        QCOMPARE(reader.lineCount(), content.endsWith('\n') ? line - 1 : line);
+        ScriptedDialog dlg;
+        QList<QByteArray> got;
+        QList<int> gotLines;
+        while (const auto rec = reader.next(dlg)) {
+            got << rec->answer;
+            gotLines << rec->lineNumber;
+        }
+        QCOMPARE(got, expected);
+        QCOMPARE(gotLines, expectedLines);
+        QVERIFY(dlg.calls.isEmpty());
+    }
 }
 
 void TestReplay::badRecordStillHandedOn() {

@@ -4,6 +4,7 @@
 #include "tables/table_texts.h"
 #include "test_support.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -37,6 +38,7 @@ private slots:
     void refusedLineCounts_data();
     void refusedLineCounts();
     void missingFile();
+    void deviceRefused();
     void saveRefusesUnwritableText();
     void saveToMissingFolder();
     void saveReplacesWholeFile();
@@ -156,6 +158,18 @@ void TestLv3File::refusedLineCounts() {
     const auto loaded = tables::loadLv3(path);
     QVERIFY(!loaded.table);
     QCOMPARE(loaded.error, error);
+}
+
+// A device is never read: a link to /dev/zero would never end.
+void TestLv3File::deviceRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("zero.lv3");
+    QVERIFY(QFile::link("/dev/zero", path));
+    const auto loaded = tables::loadLv3(path);
+    QVERIFY(!loaded.table);
+    QCOMPARE(loaded.error, "Файл " + QDir::toNativeSeparators(path) +
+                               " не является обычным файлом (это устройство или канал). "
+                               "Таблица не изменена.");
 }
 
 void TestLv3File::missingFile() {

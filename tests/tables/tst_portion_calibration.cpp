@@ -68,8 +68,12 @@ private slots:
     void resumeLastLineWithoutLineEnd_data() { copies_data(); }
     void resumeLastLineWithoutLineEnd();
     void oversizedFileRefused();
-    void litresBeyond32Bits_data() { copies_data(); }
-    void litresBeyond32Bits();
+    void captureLeaving32BitsRefused_data() { copies_data(); }
+    void captureLeaving32BitsRefused();
+    void rowLimit();
+    void deviceRefused();
+    void cutLastLine_data() { copies_data(); }
+    void cutLastLine();
     void gridGrowth_data();
     void gridGrowth();
     void captureWithoutFile_data() { copies_data(); }
@@ -255,23 +259,100 @@ void TestPortionCalibration::oversizedFileRefused() {
     QVERIFY(c.state().fileName.isEmpty());
 }
 
-// A hand-made file whose total stands at the top of 32 bits: the running
-// litres go on past it instead of wrapping round.
-void TestPortionCalibration::litresBeyond32Bits() {
+// A file ending just below 2^31, resumed with portion 5: the pending row
+// 2147483645 would leave a total of 2147483650, which no file line can hold.
+void TestPortionCalibration::captureLeaving32BitsRefused() {
     QFETCH(QString, copy);
     QTemporaryDir dir;
-    const QString path = dir.filePath("huge.trr");
-    writeAll(path, header(copy) + fileLine(copy, 1, 2147483647, "1200"));
+    const QString path = dir.filePath("top.trr");
+    const QByteArray bytes = header(copy) + fileLine(copy, 1, 2147483640, "1200");
+    writeAll(path, bytes);
     ScriptedDialog dlg;
     PortionCalibration c(layoutOf(copy), dir.path());
     dlg.fileAnswers.enqueue(path);
-    dlg.inputAnswers.enqueue(QString("32767"));
+    dlg.inputAnswers.enqueue(QString("5"));
     c.resume(dlg);
-    QCOMPARE(c.state().litres, Q_INT64_C(2147516414));
+    QCOMPARE(litresOfRow(c, 2), QString("2147483645"));
+    dlg.clear();
     c.capture("1300", dlg);
+    QCOMPARE(dlg.messages(), QStringList{"Литры 2147483650 выходят за пределы от -2147483648 до "
+                                         "2147483647. Значение не записано."});
+    QCOMPARE(readAll(path), bytes);
+    QCOMPARE(c.state().currentRow, 2);
+    QCOMPARE(levelOfRow(c, 2), QString());
+}
+
+// Up to MaxPortionRows rows resume; no capture goes beyond them, and a longer
+// file is refused with the limit named.
+void TestPortionCalibration::rowLimit() {
+    QTemporaryDir dir;
+    QByteArray full = header("window");
+    for (int i = 0; i < tables::MaxPortionRows; ++i)
+        full += fileLine("window", i + 1, i, "7");
+    const QString path = dir.filePath("full.trr");
+    writeAll(path, full);
+    ScriptedDialog dlg;
+    PortionCalibration c(tables::windowLayout(), dir.path());
+    dlg.fileAnswers.enqueue(path);
+    c.resume(dlg);
     QCOMPARE(dlg.messages(), QStringList());
-    QCOMPARE(c.state().litres, Q_INT64_C(2147549181));
-    QCOMPARE(litresOfRow(c, 3), QString("2147549181"));
+    QCOMPARE(c.state().currentRow, 10001);
+    c.capture("8", dlg);
+    QCOMPARE(dlg.messages(), QStringList{"В файле уже 10000 строк тарировки, больше в него не "
+                                         "записывается. Значение не записано."});
+    QCOMPARE(readAll(path), full);
+
+    const QString longer = dir.filePath("longer.trr");
+    writeAll(longer, full + fileLine("window", 10001, 10000, "8"));
+    PortionCalibration d(tables::windowLayout(), dir.path());
+    dlg.clear();
+    dlg.fileAnswers.enqueue(longer);
+    d.resume(dlg);
+    QCOMPARE(dlg.messages(),
+             QStringList{"В файле " + QDir::toNativeSeparators(longer) +
+                         " больше 10000 строк тарировки: такой файл не возобновляется."});
+    QVERIFY(d.state().fileName.isEmpty());
+}
+
+// A device is never read: a link to /dev/zero would never end.
+void TestPortionCalibration::deviceRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("zero.trr");
+    QVERIFY(QFile::link("/dev/zero", path));
+    ScriptedDialog dlg;
+    PortionCalibration c(tables::tabLayout(), dir.path());
+    dlg.fileAnswers.enqueue(path);
+    c.resume(dlg);
+    QCOMPARE(dlg.messages(), QStringList{"Файл " + QDir::toNativeSeparators(path) +
+                                         " не является обычным файлом (это устройство или "
+                                         "канал). Тарировка не возобновлена."});
+    QVERIFY(c.state().fileName.isEmpty());
+}
+
+// A capture cut off by a power failure: the rows before it resume, the cut
+// line is named, and the next capture replaces it on disk.
+void TestPortionCalibration::cutLastLine() {
+    QFETCH(QString, copy);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cut.trr");
+    const QByteArray complete =
+        header(copy) + fileLine(copy, 1, 0, "1200") + fileLine(copy, 2, 10, "1300");
+    const QByteArray cut = fileLine(copy, 3, 20, "1400").left(copy == "tab" ? 3 : 1);
+    writeAll(path, complete + cut);
+    ScriptedDialog dlg;
+    PortionCalibration c(layoutOf(copy), dir.path());
+    dlg.fileAnswers.enqueue(path);
+    c.resume(dlg);
+    QCOMPARE(dlg.messages(), QStringList{"Последняя строка файла неполная и пропущена: " +
+                                         QString::fromLatin1(cut)});
+    QCOMPARE(c.state().currentRow, 3);
+    QCOMPARE(c.state().portion, 10);
+    QCOMPARE(litresOfRow(c, 3), QString("20"));
+    c.capture("1450", dlg);
+    QCOMPARE(readAll(path), complete + fileLine(copy, 3, 20, "1450"));
+    c.capture("1500", dlg);
+    QCOMPARE(readAll(path),
+             complete + fileLine(copy, 3, 20, "1450") + fileLine(copy, 4, 30, "1500"));
 }
 
 void TestPortionCalibration::gridGrowth_data() {

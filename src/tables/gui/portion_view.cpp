@@ -12,8 +12,13 @@ void renderPortions(tables::PortionCalibration& calibration, QTableWidget* grid,
     if (grid->columnCount() != layout.headers.size())
         grid->setColumnCount(int(layout.headers.size()));
     grid->setHorizontalHeaderLabels(layout.headers);
-    grid->setRowCount(int(s.rows.size()));
-    for (int r = 0; r < s.rows.size(); ++r) {
+    // Only the rows changed since the last drawing, and rows the grid does
+    // not have yet: a capture touches two rows, whatever the grid holds.
+    const int shown = grid->rowCount();
+    const int rows = int(s.rows.size());
+    if (shown != rows)
+        grid->setRowCount(rows);
+    for (int r = std::max(0, std::min(s.redrawFrom - 1, shown)); r < rows; ++r) {
         for (int c = 0; c < s.rows[r].size(); ++c) {
             QTableWidgetItem* item = grid->item(r, c);
             if (!item) {
@@ -30,5 +35,5 @@ void renderPortions(tables::PortionCalibration& calibration, QTableWidget* grid,
         grid->doItemsLayout(); // the scroll range must know the new row
         grid->scrollToItem(grid->item(s.topRow - 1, 0), QAbstractItemView::PositionAtTop);
     }
-    calibration.clearScrollRequest();
+    calibration.rendered();
 }

@@ -9,7 +9,8 @@ namespace tables {
 class PortionCalibration;
 }
 
-// Renders the state, and scrolls a row asked to the top of the grid (the
+// Renders the state into the grid that showed it before: only the rows changed
+// since then are drawn again. Scrolls a row asked to the top of the grid (the
 // request is taken).
 void renderPortions(tables::PortionCalibration& calibration, QTableWidget* grid, QLabel* step_zapr,
                     QLabel* tar_file_name);
