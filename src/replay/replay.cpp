@@ -179,13 +179,14 @@ bool ReplayReader::fill() {
     return true;
 }
 
-std::optional<QByteArray> ReplayReader::readLine() {
-    QByteArray line;
+std::optional<QByteArrayView> ReplayReader::nextLine() {
+    m_carry.clear();
     bool started = false;
     for (;;) {
         if (m_pos >= m_chunk.size() && !fill())
-            return started ? std::optional<QByteArray>(line) : std::nullopt;
+            return started ? std::optional<QByteArrayView>(m_carry) : std::nullopt;
         const char* d = m_chunk.constData();
+        const qsizetype n = m_chunk.size();
         if (m_skipLf) {
             m_skipLf = false;
             if (d[m_pos] == '\n') {
@@ -193,23 +194,28 @@ std::optional<QByteArray> ReplayReader::readLine() {
                 continue;
             }
         }
-        qsizetype i = m_pos;
-        while (i < m_chunk.size() && d[i] != '\r' && d[i] != '\n')
+        const qsizetype start = m_pos;
+        qsizetype i = start;
+        while (i < n && d[i] != '\r' && d[i] != '\n')
             ++i;
-        line.append(d + m_pos, i - m_pos);
-        started = true;
-        if (i < m_chunk.size()) {
+        if (i < n) {
             m_skipLf = d[i] == '\r';
             m_pos = i + 1;
-            return line;
+            if (!started) // the usual case: the whole line is in this piece
+                return QByteArrayView(d + start, i - start);
+            m_carry.append(d + start, i - start);
+            return QByteArrayView(m_carry);
         }
+        // The line runs on into the next piece.
+        m_carry.append(d + start, i - start);
+        started = true;
         m_pos = i;
     }
 }
 
 std::optional<ReplayReader::Record> ReplayReader::next(UserDialog& dlg) {
     while (m_error == Error::None && m_file.isOpen()) {
-        const auto line = readLine();
+        const auto line = nextLine();
         if (!line) {
             const bool failed = m_readFailed;
             finish();
@@ -225,7 +231,7 @@ std::optional<ReplayReader::Record> ReplayReader::next(UserDialog& dlg) {
         // decoded.
         if (number == 1 || !line->contains("485="))
             continue;
-        const auto text = answerTextOfLine(text1251::decode(*line));
+        const auto text = answerTextOfLine(text1251::decode(line->toByteArray()));
         if (!text)
             continue;
         Record rec;

@@ -5,6 +5,7 @@
 // fifth must read "3E" (capital "E"): e.g. "...S485=23:3E05F0...".
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 #include <QStringList>
@@ -95,13 +96,16 @@ public:
 
 private:
     bool fill();
-    std::optional<QByteArray> readLine();
+    // The next line without its line end: a view into the piece read, valid
+    // until the next call, or into m_carry for a line that spans two reads.
+    std::optional<QByteArrayView> nextLine();
     void finish();
 
     Error m_error = Error::None;
     QString m_path;
     QFile m_file;
     QByteArray m_chunk;    // the part of the file read and not yet handed out
+    QByteArray m_carry;    // a line that spans two reads
     qsizetype m_pos = 0;   // next byte of m_chunk
     qint64 m_left = 0;     // bytes of the checked file not yet read into m_chunk
     bool m_skipLf = false; // the previous line ended in CR: an LF next belongs to it
