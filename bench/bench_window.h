@@ -10,7 +10,13 @@
 #include "support/scripted_dialog.h"
 #include "ui_frmserial.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 
 class SilentTones : public Tones {
@@ -49,3 +55,68 @@ struct BenchWindow {
         w->BTNOpenCom_Click();
     }
 };
+
+// A 5 ms precise timer on the main thread; how late it fires is how long the
+// event loop could not run.
+class StallProbe {
+public:
+    static constexpr int PeriodMs = 5;
+
+    StallProbe() {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(PeriodMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
+        clock_.start();
+    }
+    void start() {
+        worstNs_ = sumNs_ = samples_ = 0;
+        lastNs_ = clock_.nsecsElapsed();
+        timer_.start();
+    }
+    void stop() { timer_.stop(); }
+    // Counts a stretch the loop was kept from running outside the timer's view
+    // (a synchronous call made from a handler the probe cannot see into).
+    void account(qint64 ns) { worstNs_ = std::max(worstNs_, ns); }
+    double worstMs() const { return double(worstNs_) / 1e6; }
+    double meanLateMs() const { return samples_ ? double(sumNs_) / double(samples_) / 1e6 : 0.0; }
+    qint64 samples() const { return samples_; }
+    qint64 nowNs() const { return clock_.nsecsElapsed(); }
+
+private:
+    void tick() {
+        const qint64 now = clock_.nsecsElapsed();
+        const qint64 late = now - lastNs_ - PeriodMs * 1000000LL;
+        worstNs_ = std::max(worstNs_, late);
+        sumNs_ += std::max<qint64>(0, late);
+        ++samples_;
+        lastNs_ = now;
+    }
+
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 lastNs_ = 0, worstNs_ = 0, sumNs_ = 0, samples_ = 0;
+};
+
+// The machine's own noise: the same probe on an event loop with nothing else
+// to do, for the given time. Returns the longest stall in ms.
+inline double idleLoopStallMs(int msecs, double* meanLateMs = nullptr) {
+    StallProbe probe;
+    QEventLoop loop;
+    QTimer::singleShot(msecs, &loop, &QEventLoop::quit);
+    probe.start();
+    loop.exec();
+    probe.stop();
+    if (meanLateMs)
+        *meanLateMs = probe.meanLateMs();
+    return probe.worstMs();
+}
+
+// Prints the window's figure beside the idle loop's and their difference.
+inline void printStalls(double idleMs, double windowMs) {
+    const double added = windowMs - idleMs;
+    std::printf("idle loop, longest stall   : %.2f ms (the machine's own noise)\n", idleMs);
+    std::printf("window, longest stall      : %.2f ms (goal <= 16 ms on a quiet machine: %s)\n",
+                windowMs, windowMs <= 16.0 ? "met" : "MISSED");
+    std::printf("added by the window        : %.2f ms (goal <= 5 ms: %s)\n", added,
+                added <= 5.0 ? "met" : "MISSED");
+}
