@@ -9,6 +9,7 @@
 #include "base/user_dialog.h"
 #include "base/work_log.h"
 #include "firmware/firmware_runner.h"
+#include "firmware/firmware_texts.h"
 #include "generator/remote_commands.h"
 #include "link/colors.h"
 #include "link/port.h"
@@ -278,6 +279,15 @@ void frmSerial::CmbNet_Click() {
 
 void frmSerial::closeEvent(QCloseEvent* event) {
     if (firmwareRunner_ && firmwareRunner_->isRunning()) {
+        bool stop;
+        {
+            ExchangeEngine::BusyGuard guard(engine);
+            stop = services_.dialog->askYesNo(firmware::texts::CloseDuringRun);
+        }
+        if (!stop) {
+            event->ignore(); // the run goes on
+            return;
+        }
         delete firmwareRunner_; // cancels the run and waits for the worker
         firmwareRunner_ = nullptr;
     }

@@ -1,9 +1,11 @@
 // The firmware tab: the image file, the sensor type and the loader run in its
-// worker thread, with a progress bar and a cancel button beside the log.
+// worker thread, with a progress bar and a cancel button beside the log. The
+// run decides how it ended; the tab only shows it.
 #include "app/gui/frm_serial.h"
 
 #include "base/user_dialog.h"
 #include "firmware/firmware_runner.h"
+#include "firmware/firmware_texts.h"
 #include "ui_frmserial.h"
 
 #include <QBoxLayout>
@@ -11,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <memory>
 
 void frmSerial::connectFirmwarePage() {
     firmwareRunner_ = new firmware::FirmwareRunner(this);
@@ -18,7 +21,7 @@ void frmSerial::connectFirmwarePage() {
     fwProgress->setObjectName(QStringLiteral("fwProgress"));
     fwProgress->setRange(0, 1);
     fwProgress->setValue(0);
-    fwProgress->setFormat(QStringLiteral("%v из %m блоков"));
+    fwProgress->setFormat(firmware::texts::WriteProgress);
     fwProgress->setTextVisible(false); // until a run says how many blocks
     fwCancel = new QPushButton(QStringLiteral("Отмена"), ui->txtRec1->parentWidget());
     fwCancel->setObjectName(QStringLiteral("fwCancel"));
@@ -41,17 +44,40 @@ void frmSerial::connectFirmwarePage() {
                                           if (port_)
                                               TMRComm->start();
                                       },
-                                      [this] { BTNCloseCom_Click(); });
+                                      [this] { BTNCloseCom_Click(); },
+                                      // The adapter went away: as when polling.
+                                      [this] { portVanished(); });
+    // The loader gives its whole log each time; what is already shown is
+    // kept and only the new end is added, so that a long log is not laid
+    // out again for every block.
+    auto shown = std::make_shared<QString>();
     connect(firmwareRunner_, &firmware::FirmwareRunner::logText, this,
-            [this](const QString& text, bool caretToEnd) {
-                ui->txtRec1->setPlainText(text);
+            [this, shown](const QString& text, bool caretToEnd) {
+                if (!shown->isEmpty() && !shown->endsWith(QLatin1Char('\r')) &&
+                    text.startsWith(*shown)) {
+                    QTextCursor end(ui->txtRec1->document());
+                    end.movePosition(QTextCursor::End);
+                    end.insertText(text.mid(shown->size()));
+                } else {
+                    ui->txtRec1->setPlainText(text);
+                }
+                *shown = text;
                 if (caretToEnd)
                     ui->txtRec1->moveCursor(QTextCursor::End);
             });
+    auto showProgress = [this](const QString& format, int done, int total) {
+        if (fwProgress->format() != format)
+            fwProgress->setFormat(format);
+        fwProgress->setMaximum(qMax(1, total));
+        fwProgress->setValue(done);
+    };
     connect(firmwareRunner_, &firmware::FirmwareRunner::progress, this,
-            [this](int done, int total) {
-                fwProgress->setMaximum(qMax(1, total));
-                fwProgress->setValue(done);
+            [showProgress](int done, int total) {
+                showProgress(firmware::texts::WriteProgress, done, total);
+            });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::checkProgress, this,
+            [showProgress](int done, int total) {
+                showProgress(firmware::texts::CheckProgress, done, total);
             });
     connect(firmwareRunner_, &firmware::FirmwareRunner::runningChanged, this, [this](bool running) {
         // While the loader has the port, it can be neither closed nor used
@@ -60,6 +86,7 @@ void frmSerial::connectFirmwarePage() {
         fwCancel->setEnabled(running);
         ui->BTNCloseCom->setEnabled(!running && portOpen);
         ui->start->setEnabled(!running && portOpen);
+        ui->chkVerify->setEnabled(!running && portOpen);
         ui->Command8->setEnabled(!running && portOpen);
         if (running) {
             fwProgress->setTextVisible(true);
@@ -67,8 +94,17 @@ void frmSerial::connectFirmwarePage() {
                 services_.firmwareStarted();
         }
     });
-    connect(firmwareRunner_, &firmware::FirmwareRunner::finished, this,
-            [this] { engine.writeFailures = firmwareRunner_->lastResult().writeFailures; });
+    connect(firmwareRunner_, &firmware::FirmwareRunner::finished, this, [this] {
+        const firmware::SessionResult& result = firmwareRunner_->lastResult();
+        engine.writeFailures = result.writeFailures;
+        // What state the sensor is left in, when it is not the one asked for.
+        const QStringList boxes = firmware::closingMessages(result);
+        if (boxes.isEmpty())
+            return;
+        ExchangeEngine::BusyGuard guard(engine);
+        for (const QString& text : boxes)
+            services_.dialog->message(text, {}, UserDialog::Icon::Warning);
+    });
     connect(fwCancel, &QPushButton::clicked, firmwareRunner_, &firmware::FirmwareRunner::cancel);
     connect(ui->Command8, &QPushButton::clicked, this, &frmSerial::Command8_Click);
     connect(ui->start, &QPushButton::clicked, this, &frmSerial::start_Click);
@@ -91,6 +127,7 @@ void frmSerial::start_Click() {
     params.type =
         ui->LV200->isChecked() ? firmware::SensorType::LV200 : firmware::SensorType::LV300;
     params.resetCalibrations = ui->EEPROM->isChecked();
+    params.verify = ui->chkVerify->isChecked();
     params.writeFailures = engine.writeFailures;
     ExchangeEngine::BusyGuard guard(engine);
     firmwareRunner_->setDialog(services_.dialog);
