@@ -10,10 +10,11 @@
 #include "support/scripted_dialog.h"
 #include "ui_frmserial.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -54,6 +55,44 @@ struct BenchWindow {
         w->Timer1_Timer(); // the main window is shown
         w->BTNOpenCom_Click();
     }
+};
+
+// An application that times every event it delivers on the main thread, so a
+// benchmark can say which one kept the loop from running longest.
+class TimingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    struct Longest {
+        double ms = 0;
+        QString what;
+    };
+    void resetLongest() { longest_ = {}; }
+    Longest longest() const { return longest_; }
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        if (depth_++ > 0 || QThread::currentThread() != thread()) {
+            const bool r = QApplication::notify(receiver, event);
+            --depth_;
+            return r;
+        }
+        QElapsedTimer t;
+        t.start();
+        const int type = int(event->type());
+        const bool r = QApplication::notify(receiver, event);
+        const double ms = double(t.nsecsElapsed()) / 1e6;
+        --depth_;
+        if (ms > longest_.ms)
+            longest_ = {ms, QStringLiteral("%1 \"%2\", event %3")
+                                .arg(QString::fromLatin1(receiver->metaObject()->className()),
+                                     receiver->objectName())
+                                .arg(type)};
+        return r;
+    }
+
+private:
+    int depth_ = 0;
+    Longest longest_;
 };
 
 // A 5 ms precise timer on the main thread; how late it fires is how long the

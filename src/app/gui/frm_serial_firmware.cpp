@@ -66,10 +66,15 @@ void frmSerial::connectFirmwarePage() {
                     ui->txtRec1->moveCursor(QTextCursor::End);
             });
     auto showProgress = [this](const QString& format, int done, int total) {
+        // A progress bar whose text shows the value repaints itself at once
+        // on every change; with updates off for the change it is painted
+        // with the window's next update instead.
+        fwProgress->setUpdatesEnabled(false);
         if (fwProgress->format() != format)
             fwProgress->setFormat(format);
         fwProgress->setMaximum(qMax(1, total));
         fwProgress->setValue(done);
+        fwProgress->setUpdatesEnabled(true);
     };
     connect(firmwareRunner_, &firmware::FirmwareRunner::progress, this,
             [showProgress](int done, int total) {
