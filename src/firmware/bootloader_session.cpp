@@ -73,20 +73,34 @@ bool BootloaderSession::send(const QByteArray& bytes) {
         cancelled_ = true;
         return false;
     }
+    if (lost())
+        return false;
     const qint64 written = port_.isOpen() ? port_.write(bytes) : 0;
     if (written == bytes.size()) {
         writeFailures_ = 0;
         return true;
     }
+    // An unplugged adapter is no fault of the write: the run ends as the
+    // polling ends, with the port's loss and nothing else.
+    if (lost())
+        return false;
     sink_.message(texts::WriteError);
-    // A port that keeps refusing bytes (or has gone away) is closed like the
-    // exchange engine does after its fourth failed write; going on would only
-    // stack up the same message for every remaining exchange.
-    if (writeFailures_ > 2 || port_.hasVanished() || !port_.isOpen())
+    if (synced_)
+        failed_ = true;
+    // A port that keeps refusing bytes is closed like the exchange engine
+    // does after its fourth failed write; going on would only stack up the
+    // same message for every remaining exchange.
+    if (writeFailures_ > 2 || !port_.isOpen())
         portFailed_ = true;
     else
         ++writeFailures_;
     return false;
+}
+
+bool BootloaderSession::lost() {
+    if (!portLost_ && port_.hasVanished())
+        portLost_ = true;
+    return portLost_;
 }
 
 // Waits on the port for at most msecs; accounts the time waited. A port that
@@ -112,6 +126,8 @@ QByteArray BootloaderSession::readOnce() {
             cancelled_ = true;
             return {};
         }
+        if (lost())
+            return {};
         got = port_.read(MaxReadBytes);
         if (!got.isEmpty() || waited >= ReadTimeoutMs)
             break;
@@ -139,23 +155,89 @@ QByteArray BootloaderSession::readOnce() {
 quint8 BootloaderSession::wrstr(const QByteArray& bytes) {
     if (stopped() || !send(bytes))
         return 0;
+    // No fixed pause before the write or after the exchange: every step
+    // waits for the bootloader's own answer anyway, so a delay would only
+    // lengthen the run (and a busy count would burn the processor).
+    return awaitAnswer(nullptr);
+}
+
+// Up to five reads for the bootloader's answer byte; what came in the same
+// read after an acknowledge goes to *following.
+quint8 BootloaderSession::awaitAnswer(QByteArray* following) {
     for (int k = 0; k < ReadsPerExchange; ++k) {
         const QByteArray answer = readOnce();
-        if (cancelled_)
+        if (stopped())
             return 0;
         if (answer.isEmpty())
             continue;
-        if (quint8(answer.at(0)) == Ack)
+        if (quint8(answer.at(0)) == Ack) {
+            if (following)
+                *following = answer.mid(1);
             return Ack;
+        }
         if (quint8(answer.at(0)) == Nack) {
             sink_.message(texts::Nack);
             return 0;
         }
     }
-    // No fixed pause before the write or after the exchange: every step
-    // waits for the bootloader's own answer anyway, so a delay would only
-    // lengthen the run (and a busy count would burn the processor).
     return NoAnswer;
+}
+
+// Reads on until got holds count bytes; gives up after a read time-out
+// without a byte.
+bool BootloaderSession::readMore(QByteArray& got, int count) {
+    int waited = 0;
+    while (got.size() < count) {
+        if (cancel_.load()) {
+            cancelled_ = true;
+            return false;
+        }
+        if (lost())
+            return false;
+        const QByteArray more = port_.read(count - int(got.size()));
+        if (!more.isEmpty()) {
+            got += more;
+            waited = 0;
+            continue;
+        }
+        if (waited >= ReadTimeoutMs)
+            return false;
+        waitSlice(std::min(WaitSliceMs, ReadTimeoutMs - waited), waited);
+    }
+    return true;
+}
+
+std::optional<QByteArray> BootloaderSession::readMemory(quint32 address, int length) {
+    if (length < 1 || length > 256)
+        return std::nullopt;
+    if (wrstr(bytesOf({0x11, 0xEE})) != Ack || wrstr(addressFrame(address)) != Ack)
+        return std::nullopt;
+    const quint8 n = quint8(length - 1);
+    if (stopped() || !send(bytesOf({n, quint8(~n)})))
+        return std::nullopt;
+    QByteArray got;
+    if (awaitAnswer(&got) != Ack || !readMore(got, length))
+        return std::nullopt;
+    return got;
+}
+
+// Reads every written block back; the first that differs or cannot be read
+// fails the run.
+void BootloaderSession::check(const QList<Written>& written) {
+    const int total = int(written.size());
+    sink_.checkProgress(0, total);
+    for (int k = 0; k < total && !stopped(); ++k) {
+        const std::optional<QByteArray> got =
+            readMemory(written[k].address, int(written[k].bytes.size()));
+        if (stopped())
+            return;
+        if (!got || *got != written[k].bytes) {
+            checkFault_ = CheckFault{k + 1, written[k].address};
+            failed_ = true;
+            return;
+        }
+        sink_.checkProgress(k + 1, total);
+    }
 }
 
 // Whatever the bootloader still sends after a cancel (the answer to the
@@ -177,12 +259,18 @@ void BootloaderSession::drain() {
     port_.read(MaxReadBytes);
 }
 
+Outcome BootloaderSession::stopOutcome() const {
+    if (portLost_)
+        return Outcome::PortLost;
+    return portFailed_ ? Outcome::PortFailed : Outcome::Cancelled;
+}
+
 SessionResult BootloaderSession::finish(Outcome outcome) {
     if (outcome == Outcome::Done) {
         setLog(log_ + texts::Done, true);
     } else {
         const QString sep = log_.endsWith(texts::Crlf) ? QString() : texts::Crlf;
-        setLog(log_ + sep + texts::Aborted, true);
+        setLog(log_ + sep + (outcome == Outcome::Failed ? texts::Failed : texts::Aborted), true);
         if (outcome == Outcome::Cancelled)
             drain();
     }
@@ -191,18 +279,36 @@ SessionResult BootloaderSession::finish(Outcome outcome) {
     result.writeFailures = writeFailures_;
     result.blocksWritten = done_;
     result.blocksToWrite = total_;
+    result.blockSent = blockSent_;
+    result.checkFault = checkFault_;
     result.log = log_;
     return result;
+}
+
+QStringList closingMessages(const SessionResult& result) {
+    QStringList boxes;
+    if (result.outcome == Outcome::Failed) {
+        if (result.checkFault)
+            boxes << texts::checkFailed(result.checkFault->block, result.checkFault->address);
+        boxes << texts::NotFinished;
+    } else if (result.outcome == Outcome::Cancelled && result.blockSent) {
+        boxes << texts::CancelledMidway;
+    }
+    return boxes;
 }
 
 SessionResult BootloaderSession::run(const CriImage& image, const SessionParams& params) {
     cancelled_ = false;
     portFailed_ = false;
+    portLost_ = false;
+    failed_ = false;
+    synced_ = false;
+    blockSent_ = false;
+    checkFault_.reset();
     writeFailures_ = std::max(0, params.writeFailures);
     done_ = 0;
     total_ = blocksToWrite(image, params);
     log_.clear();
-    auto stopOutcome = [this] { return portFailed_ ? Outcome::PortFailed : Outcome::Cancelled; };
 
     sink_.progress(0, total_);
     setLog(texts::Flashing, false);
@@ -215,7 +321,10 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
     }
 
     // The user powers the sensor up while this runs; its bootloader answers
-    // the sync byte during its start-up window. Only a cancel ends the wait.
+    // the sync byte during its start-up window. A bootloader still waiting
+    // from a run that failed is synchronised already: it takes the byte for
+    // a command and refuses it (0x1F), which is as good an answer. Only a
+    // cancel (or the port's loss) ends the wait.
     for (;;) {
         if (!send(bytesOf({SyncByte}))) {
             if (stopped())
@@ -223,11 +332,14 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
             continue;
         }
         const QByteArray answer = readOnce();
-        if (cancelled_)
-            return finish(Outcome::Cancelled);
-        if (!answer.isEmpty() && quint8(answer.at(0)) == Ack)
+        if (stopped())
+            return finish(stopOutcome());
+        if (!answer.isEmpty() && (quint8(answer.at(0)) == Ack || quint8(answer.at(0)) == Nack))
             break;
     }
+    // From here on the program memory is being replaced: a write the port
+    // did not take leaves it unfinished.
+    synced_ = true;
 
     // Erase the program memory; the answers are not examined.
     wrstr(bytesOf({0x43, 0xBC}));
@@ -250,6 +362,7 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
 
     quint32 address = CriImage::FirstBlockAddress;
     const int count = image.blockCount();
+    QList<Written> written;
     for (int i = 0; i < count && !stopped(); ++i) {
         const QByteArray block = image.block(i);
         const int n = i - layout.programBlock;
@@ -257,6 +370,7 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
             address = layout.programAddress;
             if (quint8(block.at(0)) != ProgramMark) {
                 sink_.message(texts::FileDamaged);
+                failed_ = true;
                 break;
             }
         }
@@ -264,36 +378,56 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
             i >= layout.programBlock || (params.resetCalibrations && i < layout.eepromBlocks);
         if (!write)
             continue;
+        if (cancel_.load()) {
+            cancelled_ = true;
+            break;
+        }
+        // A refused write command or address is reported and the block still
+        // attempted, but the block cannot be trusted: the run fails.
+        blockSent_ = true;
         if (wrstr(bytesOf({0x31, 0xCE})) != Ack) {
             if (stopped())
                 break;
             sink_.message(texts::commandFailed(n));
+            failed_ = true;
         }
+        const quint32 blockAddress = address;
         const quint8 addressAnswer = wrstr(addressFrame(address));
         address += CriImage::BlockSize;
         if (addressAnswer != Ack) {
             if (stopped())
                 break;
             sink_.message(texts::addressFailed(n));
+            failed_ = true;
         }
         if (wrstr(dataFrame(block)) == Ack) {
+            written.append(Written{blockAddress, block});
             setLog(log_ + texts::blockLine(n - 1) + texts::Crlf, true);
             sink_.progress(++done_, total_);
         } else {
-            if (!stopped())
+            if (!stopped()) {
                 sink_.message(texts::dataFailed(n));
+                failed_ = true;
+            }
             break;
         }
     }
+    if (params.verify && !failed_ && !stopped())
+        check(written);
     if (stopped())
         return finish(stopOutcome());
+    // A half-written program must not be started: without Go the sensor
+    // stays in its bootloader, ready for the next run.
+    if (failed_)
+        return finish(Outcome::Failed);
 
     // Start the program; the answer is not examined, and once the command is
     // out a cancel no longer changes the outcome: everything has been written.
     wrstr(bytesOf({0x21, 0xDE}));
-    if (portFailed_)
-        return finish(Outcome::PortFailed);
-    return finish(Outcome::Done);
+    if (portFailed_ || portLost_)
+        return finish(stopOutcome());
+    // Go that never reached the line leaves the sensor in its bootloader.
+    return finish(failed_ ? Outcome::Failed : Outcome::Done);
 }
 
 } // namespace firmware

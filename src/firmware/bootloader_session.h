@@ -8,8 +8,11 @@
 #include "link/port.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <atomic>
+#include <optional>
 
 namespace firmware {
 
@@ -28,12 +31,24 @@ struct SessionParams {
     bool resetCalibrations = false; // "Сброс калибровок": also write the data EEPROM
     // The exchange engine's count of consecutive failed writes when the run starts.
     int writeFailures = 0;
+    // "Проверить запись": read every written block back before Go.
+    bool verify = false;
 };
 
 enum class Outcome {
-    Done,       // the run went through to "-----Готово------" (messages may have been shown)
+    Done,       // every block written (and read back the same when asked), Go sent:
+                // "-----Готово------" (messages may have been shown)
+    Failed,     // a block not written, a damaged image or a failed check: no Go, the
+                // sensor waits in its bootloader for the next run; "-----Ошибка------"
     Cancelled,  // the user stopped it; the port is open and usable
     PortFailed, // writes kept failing: the port must be closed (engine not restarted)
+    PortLost,   // the adapter went away: the port must be closed as the polling does
+};
+
+// The first block the check found different from the image (or could not read).
+struct CheckFault {
+    int block = 0; // counted from 1 among the blocks written
+    quint32 address = 0;
 };
 
 struct SessionResult {
@@ -41,8 +56,15 @@ struct SessionResult {
     int writeFailures = 0; // consecutive failed writes at the end, for the engine
     int blocksWritten = 0;
     int blocksToWrite = 0;
+    // A block's Write Memory went out: the sensor's program is no longer whole.
+    bool blockSent = false;
+    std::optional<CheckFault> checkFault;
     QString log; // the final text of the loader's log
 };
+
+// The boxes the window shows once the run has ended, in order (the loss of
+// the port is reported by the window itself, with the port's name).
+QStringList closingMessages(const SessionResult& result);
 
 class SessionSink {
 public:
@@ -52,6 +74,11 @@ public:
     virtual void logText(const QString& text, bool caretToEnd) = 0;
     // Blocks written of blocks to write.
     virtual void progress(int done, int total) = 0;
+    // Blocks read back and found equal, of blocks written.
+    virtual void checkProgress(int done, int total) {
+        (void)done;
+        (void)total;
+    }
     // Shows a message box and returns once it is closed (or the run is cancelled).
     virtual void message(const QString& text) = 0;
 };
@@ -80,14 +107,27 @@ public:
     // reads without either.
     quint8 wrstr(const QByteArray& bytes);
 
+    // Read Memory of `length` bytes (1..256) at the address: the bytes, or
+    // nullopt when a step was refused or the bytes did not all come.
+    std::optional<QByteArray> readMemory(quint32 address, int length);
+
     // The frames of the Write Memory command.
     static QByteArray addressFrame(quint32 address);
     static QByteArray dataFrame(const QByteArray& bytes);
 
 private:
-    bool stopped() const { return cancelled_ || portFailed_; }
+    struct Written {
+        quint32 address;
+        QByteArray bytes;
+    };
+    bool stopped() const { return cancelled_ || portFailed_ || portLost_; }
+    Outcome stopOutcome() const;
     bool send(const QByteArray& bytes);
+    bool lost();
+    quint8 awaitAnswer(QByteArray* following);
     QByteArray readOnce();
+    bool readMore(QByteArray& got, int count);
+    void check(const QList<Written>& written);
     bool waitSlice(int msecs, int& waited);
     void setLog(const QString& text, bool caretToEnd);
     SessionResult finish(Outcome outcome);
@@ -98,6 +138,11 @@ private:
     const std::atomic<bool>& cancel_;
     bool cancelled_ = false;
     bool portFailed_ = false;
+    bool portLost_ = false;
+    bool failed_ = false;
+    bool synced_ = false;
+    bool blockSent_ = false;
+    std::optional<CheckFault> checkFault_;
     int writeFailures_ = 0;
     int done_ = 0;
     int total_ = 0;

@@ -9,21 +9,28 @@
 namespace firmware {
 
 // Runs on the worker thread; everything it reports is handed to the runner's
-// thread, where the signals are emitted in the order of the events.
+// thread, where the signals are emitted in the order of the events. Log and
+// progress reports are coalesced: at most one delivery of each is on its way
+// at a time, and it shows the latest state when it arrives.
 class FirmwareRunner::WorkerSink : public SessionSink {
 public:
     explicit WorkerSink(FirmwareRunner* runner) : runner_(runner) {}
 
     void logText(const QString& text, bool caretToEnd) override {
-        QMetaObject::invokeMethod(
-            runner_, [r = runner_, text, caretToEnd] { emit r->logText(text, caretToEnd); },
-            Qt::QueuedConnection);
+        bool post;
+        {
+            QMutexLocker lock(&runner_->mutex_);
+            runner_->pendingLog_ = text;
+            runner_->pendingCaret_ = runner_->pendingCaret_ || caretToEnd;
+            post = !runner_->logPosted_;
+            runner_->logPosted_ = true;
+        }
+        if (post)
+            QMetaObject::invokeMethod(
+                runner_, [r = runner_] { r->deliverLog(); }, Qt::QueuedConnection);
     }
-    void progress(int done, int total) override {
-        QMetaObject::invokeMethod(
-            runner_, [r = runner_, done, total] { emit r->progress(done, total); },
-            Qt::QueuedConnection);
-    }
+    void progress(int done, int total) override { report(false, done, total); }
+    void checkProgress(int done, int total) override { report(true, done, total); }
     void message(const QString& text) override {
         quint64 number;
         {
@@ -36,6 +43,23 @@ public:
     }
 
 private:
+    void report(bool check, int done, int total) {
+        bool post;
+        {
+            QMutexLocker lock(&runner_->mutex_);
+            auto& pending = runner_->pendingProgress_;
+            if (!pending.isEmpty() && pending.back().check == check)
+                pending.back() = {check, done, total};
+            else
+                pending.append({check, done, total});
+            post = !runner_->progressPosted_;
+            runner_->progressPosted_ = true;
+        }
+        if (post)
+            QMetaObject::invokeMethod(
+                runner_, [r = runner_] { r->deliverProgress(); }, Qt::QueuedConnection);
+    }
+
     FirmwareRunner* runner_;
 };
 
@@ -50,10 +74,12 @@ FirmwareRunner::~FirmwareRunner() {
 }
 
 void FirmwareRunner::setEngineControl(std::function<void()> stop, std::function<void()> resume,
-                                      std::function<void()> closePort) {
+                                      std::function<void()> closePort,
+                                      std::function<void()> portLost) {
     stopEngine_ = std::move(stop);
     resumeEngine_ = std::move(resume);
     closePort_ = std::move(closePort);
+    portLost_ = std::move(portLost);
 }
 
 void FirmwareRunner::refuse(const QString& text) {
@@ -86,6 +112,9 @@ bool FirmwareRunner::start(Port* port, const QString& imagePath, const SessionPa
     {
         QMutexLocker lock(&mutex_);
         messagesAsked_ = messagesClosed_ = 0;
+        pendingLog_.clear();
+        pendingCaret_ = logPosted_ = progressPosted_ = false;
+        pendingProgress_.clear();
     }
     running_ = true;
     if (stopEngine_)
@@ -97,10 +126,16 @@ bool FirmwareRunner::start(Port* port, const QString& imagePath, const SessionPa
         BootloaderSession session(*port, sink, cancel_);
         const SessionResult result = session.run(image, params);
         port->moveToThread(home);
-        QMetaObject::invokeMethod(
-            this, [this, result] { onWorkerDone(result); }, Qt::QueuedConnection);
+        {
+            QMutexLocker lock(&mutex_);
+            workerResult_ = result;
+        }
     });
     thread_->setObjectName(QStringLiteral("firmware"));
+    thread_->setParent(this);
+    // The end of the run is taken from the thread's own finished signal, so
+    // this thread never has to wait for the worker to wind down.
+    connect(thread_, &QThread::finished, this, &FirmwareRunner::onWorkerDone, Qt::QueuedConnection);
     port->moveToThread(thread_);
     thread_->start();
     emit runningChanged(true);
@@ -137,16 +172,60 @@ void FirmwareRunner::waitForAcknowledge(quint64 number) {
         acknowledged_.wait(&mutex_, 20);
 }
 
-void FirmwareRunner::onWorkerDone(const SessionResult& result) {
-    if (thread_) {
-        thread_->wait();
-        delete thread_;
-        thread_ = nullptr;
+void FirmwareRunner::deliverLog() {
+    QString text;
+    bool caret;
+    {
+        QMutexLocker lock(&mutex_);
+        if (!logPosted_)
+            return;
+        logPosted_ = false;
+        text = pendingLog_;
+        caret = pendingCaret_;
+        pendingCaret_ = false;
+    }
+    emit logText(text, caret);
+}
+
+void FirmwareRunner::deliverProgress() {
+    QList<Progress> reports;
+    {
+        QMutexLocker lock(&mutex_);
+        if (!progressPosted_)
+            return;
+        progressPosted_ = false;
+        reports.swap(pendingProgress_);
+    }
+    for (const Progress& p : reports) {
+        if (p.check)
+            emit checkProgress(p.done, p.total);
+        else
+            emit progress(p.done, p.total);
+    }
+}
+
+void FirmwareRunner::onWorkerDone() {
+    if (!thread_ || sender() != thread_)
+        return;
+    // What the worker reported last is shown before the end is.
+    deliverProgress();
+    deliverLog();
+    thread_->deleteLater();
+    thread_ = nullptr;
+    SessionResult result;
+    {
+        QMutexLocker lock(&mutex_);
+        result = workerResult_;
     }
     running_ = false;
     result_ = result;
     if (result.outcome == Outcome::PortFailed) {
         if (closePort_)
+            closePort_();
+    } else if (result.outcome == Outcome::PortLost) {
+        if (portLost_)
+            portLost_();
+        else if (closePort_)
             closePort_();
     } else if (resumeEngine_) {
         resumeEngine_();

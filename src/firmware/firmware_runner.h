@@ -7,11 +7,15 @@
 // What the window does:
 //   - setDialog(its UserDialog) so that the loader's messages are shown as
 //     modal boxes (the run waits until each one is closed);
-//   - setEngineControl(stop TMRComm, start TMRComm, port Close handler);
+//   - setEngineControl(stop TMRComm, start TMRComm, port Close handler, the
+//     polling's handler of a vanished port);
 //   - connect logText -> txtRec1 (whole text; scroll to the end when
-//     caretToEnd), progress -> the progress bar (value done, maximum total),
-//     finished -> re-enable the controls;
-//   - "Пуск": start(port, path, params); the cancel button: cancel().
+//     caretToEnd), progress and checkProgress -> the progress bar (value
+//     done, maximum total), finished -> re-enable the controls and show
+//     closingMessages(lastResult()), each in a box;
+//   - "Пуск": start(port, path, params); the cancel button: cancel();
+//     closing the window during a run: delete the runner (it cancels and
+//     waits for the worker).
 
 #include "firmware/bootloader_session.h"
 
@@ -37,9 +41,10 @@ public:
     void setDialog(UserDialog* dialog) { dialog_ = dialog; }
 
     // Called on the calling thread: stop before the run; resume after it, or
-    // closePort instead when writes to the port kept failing.
+    // closePort instead when writes to the port kept failing, or portLost
+    // when the adapter went away (closePort when portLost is not given).
     void setEngineControl(std::function<void()> stop, std::function<void()> resume,
-                          std::function<void()> closePort);
+                          std::function<void()> closePort, std::function<void()> portLost = {});
 
     bool isRunning() const { return running_; }
 
@@ -61,6 +66,7 @@ public slots:
 signals:
     void logText(const QString& text, bool caretToEnd);
     void progress(int done, int total);
+    void checkProgress(int done, int total);
     void messageRequested(const QString& text);
     void refused(const QString& text);
     void runningChanged(bool running);
@@ -71,10 +77,12 @@ private:
     void refuse(const QString& text);
     void showMessage(const QString& text);
     void waitForAcknowledge(quint64 number);
-    void onWorkerDone(const SessionResult& result);
+    void deliverLog();
+    void deliverProgress();
+    void onWorkerDone();
 
     UserDialog* dialog_ = nullptr;
-    std::function<void()> stopEngine_, resumeEngine_, closePort_;
+    std::function<void()> stopEngine_, resumeEngine_, closePort_, portLost_;
     QThread* thread_ = nullptr;
     bool running_ = false;
     std::atomic<bool> cancel_{false};
@@ -84,6 +92,22 @@ private:
     QWaitCondition acknowledged_;
     quint64 messagesAsked_ = 0;
     quint64 messagesClosed_ = 0;
+
+    // What the worker reported last and this thread has not shown yet. The
+    // worker posts one delivery at a time; a later report only replaces the
+    // pending one, so a busy window never has a queue of stale texts to work
+    // through. Guarded by mutex_.
+    QString pendingLog_;
+    bool pendingCaret_ = false;
+    bool logPosted_ = false;
+    struct Progress {
+        bool check;
+        int done;
+        int total;
+    };
+    QList<Progress> pendingProgress_; // the last of each pass, in order
+    bool progressPosted_ = false;
+    SessionResult workerResult_;
 };
 
 } // namespace firmware

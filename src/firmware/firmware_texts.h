@@ -11,6 +11,8 @@ inline const QString OptionBytesDone = QStringLiteral("Ok! ");
 inline const QString Done = QStringLiteral("-----Готово------");
 // Appended to the log when the user stops the run or the port fails.
 inline const QString Aborted = QStringLiteral("-----Прервано------");
+// Appended to the log when a block was not written or the check failed.
+inline const QString Failed = QStringLiteral("-----Ошибка------");
 
 inline const QString WriteError = QStringLiteral("Ошибка записи в порт");
 inline const QString Nack = QStringLiteral("Ошибка 1F !!!!");
@@ -28,6 +30,26 @@ inline QString addressFailed(int n) {
 inline QString dataFailed(int n) {
     return QStringLiteral(" data ") + QString::number(n) + QStringLiteral(",блок ошибка");
 }
+
+// Shown once a run has ended without a whole program in the sensor.
+inline const QString NotFinished =
+    QStringLiteral("Прошивка не завершена. Датчик остаётся в режиме загрузчика: не отключая "
+                   "питание, нажмите \"Пуск\" ещё раз.");
+inline const QString CancelledMidway = QStringLiteral(
+    "Прошивка прервана. Программа датчика записана не полностью: повторите прошивку.");
+// Block n is counted from 1 among the blocks written, as the check's progress counts them.
+inline QString checkFailed(int n, quint32 address) {
+    return QStringLiteral("Проверка не пройдена: блок ") + QString::number(n) +
+           QStringLiteral(" (адрес 0x") +
+           QStringLiteral("%1").arg(address, 4, 16, QLatin1Char('0')).toUpper() +
+           QStringLiteral(") отличается.");
+}
+// The progress bar's text while the blocks are written, and while they are read back.
+inline const QString WriteProgress = QStringLiteral("%v из %m блоков");
+inline const QString CheckProgress = QStringLiteral("Проверка: %v из %m блоков");
+// Asked when the main window is closed while a run goes on.
+inline const QString CloseDuringRun =
+    QStringLiteral("Идёт прошивка датчика. Прервать её и закрыть программу?");
 
 // Refusals before anything is sent.
 inline const QString PortNotOpen = QStringLiteral("Порт не открыт. Откройте порт датчика.");

@@ -71,6 +71,29 @@ void Stm8Bootloader::muteAfterSync(bool mute) {
     m_mute = mute;
 }
 
+void Stm8Bootloader::stuckByte(quint32 address, quint8 value) {
+    std::lock_guard lock(m_mutex);
+    if (address < m_memory.size()) {
+        m_stuck.append({address, value});
+        m_memory[address] = value;
+    }
+}
+
+void Stm8Bootloader::refuseRead(int k) {
+    std::lock_guard lock(m_mutex);
+    m_refuseRead = k;
+}
+
+void Stm8Bootloader::applyStuck() {
+    for (const auto& [address, value] : m_stuck)
+        m_memory[address] = value;
+}
+
+quint32 Stm8Bootloader::collectedAddress() const {
+    return (quint32(quint8(m_collect[0])) << 24) | (quint32(quint8(m_collect[1])) << 16) |
+           (quint32(quint8(m_collect[2])) << 8) | quint32(quint8(m_collect[3]));
+}
+
 void Stm8Bootloader::setMemory(quint32 address, const QByteArray& bytes) {
     std::lock_guard lock(m_mutex);
     for (qsizetype i = 0; i < bytes.size() && qsizetype(address) + i < qsizetype(m_memory.size());
@@ -106,6 +129,7 @@ bool Stm8Bootloader::writable(quint32 address, int length) const {
 void Stm8Bootloader::erase(quint32 first, quint32 last) {
     for (quint32 a = first; a <= last; ++a)
         m_memory[a] = 0x00;
+    applyStuck();
     ++m_stats.erases;
 }
 
@@ -167,6 +191,16 @@ void Stm8Bootloader::handle(quint8 byte, QList<SimReply>& out) {
             return;
         }
         switch (m_command) {
+        case 0x11:
+            if (m_readsSeen++ == m_refuseRead) {
+                m_phase = Phase::Command;
+                answer(out, Nack, m_timing.turnaroundUs);
+                return;
+            }
+            m_phase = Phase::ReadAddress;
+            m_collect.clear();
+            answer(out, Ack, m_timing.turnaroundUs);
+            return;
         case 0x31:
             m_phase = Phase::WriteAddress;
             m_collect.clear();
@@ -192,9 +226,7 @@ void Stm8Bootloader::handle(quint8 byte, QList<SimReply>& out) {
         if (m_collect.size() < 5)
             return;
         {
-            m_address = (quint32(quint8(m_collect[0])) << 24) |
-                        (quint32(quint8(m_collect[1])) << 16) |
-                        (quint32(quint8(m_collect[2])) << 8) | quint32(quint8(m_collect[3]));
+            m_address = collectedAddress();
             const bool checkOk = xorOf(m_collect, 4) == byte;
             m_collect.clear();
             if (!checkOk || !writable(m_address, 1)) {
@@ -224,9 +256,50 @@ void Stm8Bootloader::handle(quint8 byte, QList<SimReply>& out) {
         }
         for (int i = 0; i < length; ++i)
             m_memory[m_address + i] = quint8(data.at(i));
+        applyStuck();
         m_writes.append(Write{m_address, data});
         ++m_stats.writes;
         answer(out, Ack, m_timing.programUs);
+        return;
+    }
+    case Phase::ReadAddress:
+        m_collect.append(char(byte));
+        if (m_collect.size() < 5)
+            return;
+        {
+            m_address = collectedAddress();
+            const bool checkOk = xorOf(m_collect, 4) == byte;
+            m_collect.clear();
+            if (!checkOk || m_address >= m_memory.size()) {
+                m_phase = Phase::Command;
+                answer(out, Nack, m_timing.turnaroundUs);
+                return;
+            }
+            m_phase = Phase::ReadCount;
+            answer(out, Ack, m_timing.turnaroundUs);
+            return;
+        }
+    case Phase::ReadCount: {
+        m_collect.append(char(byte));
+        if (m_collect.size() < 2)
+            return;
+        const quint8 n = quint8(m_collect.at(0));
+        m_collect.clear();
+        m_phase = Phase::Command;
+        const qint64 length = qint64(n) + 1;
+        if (quint8(n ^ byte) != 0xFF || qint64(m_address) + length > qint64(m_memory.size())) {
+            answer(out, Nack, m_timing.turnaroundUs);
+            return;
+        }
+        // The acknowledge, then the bytes right behind it.
+        const int before = int(out.size());
+        answer(out, Ack, m_timing.turnaroundUs);
+        if (out.size() > before) {
+            for (qint64 i = 0; i < length; ++i)
+                out.back().bytes.append(char(m_memory[m_address + i]));
+            m_stats.replyBytes += length;
+        }
+        ++m_stats.reads;
         return;
     }
     case Phase::EraseCode:

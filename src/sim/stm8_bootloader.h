@@ -1,9 +1,11 @@
 #pragma once
 // The STM8 ROM bootloader of the sensor's microcontroller, as the firmware
 // loader meets it on the line: it waits for the sync byte 0x7F and answers
-// 0x79, then takes commands (each byte followed by its complement): Write
-// Memory 0x31, Erase 0x43 and Go 0x21. Every complement and XOR check byte is
-// checked; a bad one is answered 0x1F. What is written lands in a memory map
+// 0x79, then takes commands (each byte followed by its complement): Read
+// Memory 0x11, Write Memory 0x31, Erase 0x43 and Go 0x21. Every complement and
+// XOR check byte is checked; a bad one is answered 0x1F. Once synchronised it
+// takes a further sync byte for a command byte, so a second 0x7F (a bad
+// complement) is answered 0x1F. What is written lands in a memory map
 // of data EEPROM (0x4000..0x47FF), option bytes (0x4800..0x487F) and program
 // memory (0x8000..0xFFFF). Erased memory reads 0x00, as on the STM8.
 //
@@ -44,6 +46,7 @@ public:
         int erases = 0;
         int nacks = 0;
         int goCommands = 0;
+        int reads = 0; // Read Memory commands answered with the bytes
     };
 
     struct Write {
@@ -82,6 +85,11 @@ public:
     void dropAnswer(int m);
     // After the sync answer nothing is answered at all.
     void muteAfterSync(bool mute);
+    // The cell at the address keeps this value whatever is written or erased
+    // there (a worn cell): what is read back differs from what was written.
+    void stuckByte(quint32 address, quint8 value);
+    // The k-th Read Memory command (counted from 0) is refused.
+    void refuseRead(int k);
 
     // The memory map.
     void setMemory(quint32 address, const QByteArray& bytes);
@@ -96,6 +104,8 @@ private:
         Complement,
         WriteAddress,
         WriteData,
+        ReadAddress,
+        ReadCount,
         EraseCode,
         EraseComplement,
         Off
@@ -104,6 +114,8 @@ private:
     void answer(QList<SimReply>& out, quint8 byte, int delayUs);
     void handle(quint8 byte, QList<SimReply>& out);
     bool writable(quint32 address, int length) const;
+    quint32 collectedAddress() const;
+    void applyStuck();
     void erase(quint32 first, quint32 last);
 
     mutable std::mutex m_mutex;
@@ -122,6 +134,9 @@ private:
     int m_nackBlock = -1;
     int m_dropAnswer = 0;
     bool m_mute = false;
+    int m_readsSeen = 0;
+    int m_refuseRead = -1;
+    QList<QPair<quint32, quint8>> m_stuck;
     std::function<void()> m_onGo;
     QList<Write> m_writes;
     Stats m_stats;

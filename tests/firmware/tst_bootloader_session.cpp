@@ -56,9 +56,11 @@ QByteArray addressBytes(quint32 a) {
 }
 
 // The exchange in the order the loader follows: sync, erase, calibration
-// erase when ticked, the four option bytes, the written blocks, go.
+// erase when ticked, the four option bytes, the written blocks, go (with
+// every written block read back before it when checked).
 QList<QByteArray> expectedWire(const QByteArray& image, int firstProgramBlock,
-                               quint32 programAddress, int eepromBlocks, bool ticked) {
+                               quint32 programAddress, int eepromBlocks, bool ticked,
+                               bool checked = false) {
     QList<QByteArray> w;
     w << bytes({0x7F}) << bytes({0x43, 0xBC}) << bytes({0xFF, 0x00});
     if (ticked)
@@ -72,15 +74,20 @@ QList<QByteArray> expectedWire(const QByteArray& image, int firstProgramBlock,
     w << bytes({0x31, 0xCE}) << bytes({0x00, 0x00, 0x48, 0x09, 0x41})
       << bytes({0x00, Option[3], Option[3]});
     const int blocks = (image.size() - 64) / 128;
+    QList<quint32> written;
     auto block = [&](int i, quint32 address) {
         w << bytes({0x31, 0xCE}) << addressBytes(address)
           << withXor(QByteArray(1, '\x7F') + blockOf(image, i));
+        written << address;
     };
     if (ticked)
         for (int i = 0; i < eepromBlocks; ++i)
             block(i, 0x4000 + 128 * i);
     for (int i = firstProgramBlock; i < blocks; ++i)
         block(i, programAddress + 128 * (i - firstProgramBlock));
+    if (checked)
+        for (quint32 address : written)
+            w << bytes({0x11, 0xEE}) << addressBytes(address) << bytes({0x7F, 0x80});
     w << bytes({0x21, 0xDE});
     return w;
 }
@@ -89,6 +96,7 @@ struct RecordingSink : SessionSink {
     QStringList logs;
     QList<bool> carets;
     QList<QPair<int, int>> progressSeen;
+    QList<QPair<int, int>> checkSeen;
     QStringList messages;
     std::function<void(int)> onProgress;
 
@@ -101,6 +109,7 @@ struct RecordingSink : SessionSink {
         if (onProgress)
             onProgress(done);
     }
+    void checkProgress(int done, int total) override { checkSeen << qMakePair(done, total); }
     void message(const QString& text) override { messages << text; }
 };
 
@@ -125,10 +134,11 @@ struct Rig {
         // What the sensor held before: an old program and its calibrations.
         loader->setMemory(0x4000, QByteArray(0xC000, '\x5A'));
     }
-    SessionResult run(const QByteArray& image, SensorType type, bool ticked) {
+    SessionResult run(const QByteArray& image, SensorType type, bool ticked, bool checked = false) {
         SessionParams p;
         p.type = type;
         p.resetCalibrations = ticked;
+        p.verify = checked;
         return session.run(*CriImage::fromBytes(image), p);
     }
 };
@@ -137,6 +147,10 @@ const QString Start = QStringLiteral("Прошиваем !  ");
 const QString AfterOptions = QStringLiteral("Прошиваем !  \r\nOk! \r\n");
 const QString Done = QStringLiteral("-----Готово------");
 const QString Aborted = QStringLiteral("-----Прервано------");
+const QString Failed = QStringLiteral("-----Ошибка------");
+const QString NotFinished = QStringLiteral("Прошивка не завершена. Датчик остаётся в режиме "
+                                           "загрузчика: не отключая питание, нажмите \"Пуск\" "
+                                           "ещё раз.");
 
 QString blockLines(int from, int to) {
     QString s;
@@ -274,14 +288,14 @@ private slots:
         Rig rig;
         const QByteArray image = makeImage(firstProgramBlock + 3, firstProgramBlock, '\x24');
         const SessionResult result = rig.run(image, type, ticked);
-        QCOMPARE(result.outcome, Outcome::Done);
+        QCOMPARE(result.outcome, Outcome::Failed);
         QCOMPARE(rig.sink.messages, QStringList{QStringLiteral(" Файл поврежден ")});
-        QCOMPARE(result.log, AfterOptions + lines + Done);
-        // Nothing of the program was sent: after the last data-EEPROM block comes go.
+        QCOMPARE(result.log, AfterOptions + lines + Failed);
+        // Nothing of the program was sent, and the erased sensor is not started.
         const int fixed = ticked ? 5 + 12 : 3 + 12;
         const int eepromWrites = ticked ? 3 * 8 : 0;
-        QCOMPARE(rig.port.writes.size(), fixed + eepromWrites + 1);
-        QCOMPARE(rig.port.writes.back(), bytes({0x21, 0xDE}));
+        QCOMPARE(rig.port.writes.size(), fixed + eepromWrites);
+        QCOMPARE(rig.loader->stats().goCommands, 0);
         QCOMPARE(rig.loader->stats().writes, 4 + (ticked ? 8 : 0));
     }
 
@@ -366,15 +380,15 @@ private slots:
         Rig rig;
         rig.loader->muteAfterSync(true);
         const SessionResult result = rig.run(makeImage(163, 160), SensorType::LV300, false);
-        QCOMPARE(result.outcome, Outcome::Done);
+        QCOMPARE(result.outcome, Outcome::Failed);
         QCOMPARE(rig.sink.messages, QStringList({QStringLiteral(" 31 0,блок ошибка"),
                                                  QStringLiteral("addr 0,блок ошибка"),
                                                  QStringLiteral(" data 0,блок ошибка")}));
-        QCOMPARE(result.log, AfterOptions + Done);
-        QCOMPARE(rig.port.writes.size(), 1 + 2 + 12 + 3 + 1);
-        QCOMPARE(rig.port.writes.back(), bytes({0x21, 0xDE}));
-        // sync, then 18 exchanges of five reads of 256 ms each
-        QCOMPARE(rig.port.nowUs, DirectPort::ByteUs * 2 + 50 + 18 * 5 * 256 * 1000);
+        QCOMPARE(result.log, AfterOptions + Failed);
+        QCOMPARE(rig.port.writes.size(), 1 + 2 + 12 + 3);
+        QCOMPARE(rig.loader->stats().goCommands, 0);
+        // sync, then 17 exchanges of five reads of 256 ms each
+        QCOMPARE(rig.port.nowUs, DirectPort::ByteUs * 2 + 50 + 17 * 5 * 256 * 1000);
     }
 
     void dataRefused_data() {
@@ -397,12 +411,16 @@ private slots:
         Rig rig;
         rig.loader->nackBlock(nackBlock);
         const SessionResult result = rig.run(makeImage(165, 160), SensorType::LV300, ticked);
-        QCOMPARE(result.outcome, Outcome::Done);
+        QCOMPARE(result.outcome, Outcome::Failed);
+        QVERIFY(result.blockSent);
         QCOMPARE(rig.sink.messages, QStringList({QStringLiteral("Ошибка 1F !!!!"), message}));
-        QCOMPARE(result.log, AfterOptions + lines + Done);
-        // The remaining blocks are abandoned: go follows the refused data.
-        QCOMPARE(rig.port.writes.size(), (ticked ? 5 : 3) + 12 + 3 * (nackBlock + 1) + 1);
-        QCOMPARE(rig.port.writes.back(), bytes({0x21, 0xDE}));
+        QCOMPARE(result.log, AfterOptions + lines + Failed);
+        // The remaining blocks are abandoned, and the half-written program is
+        // not started: the refused data is the last thing sent.
+        QCOMPARE(rig.port.writes.size(), (ticked ? 5 : 3) + 12 + 3 * (nackBlock + 1));
+        QCOMPARE(rig.port.writes.back().size(), 130);
+        QCOMPARE(rig.loader->stats().goCommands, 0);
+        QVERIFY(rig.loader->isSynchronised());
     }
 
     void lostAnswerOnData() {
@@ -411,7 +429,9 @@ private slots:
         rig.loader->dropAnswer(2 + 12 + 3);
         const SessionResult result = rig.run(makeImage(163, 160), SensorType::LV300, false);
         QCOMPARE(rig.sink.messages, QStringList{QStringLiteral(" data 0,блок ошибка")});
-        QCOMPARE(result.log, AfterOptions + Done);
+        QCOMPARE(result.outcome, Outcome::Failed);
+        QCOMPARE(result.log, AfterOptions + Failed);
+        QCOMPARE(rig.loader->stats().goCommands, 0);
         // The bootloader did take the block.
         QCOMPARE(rig.loader->memory(0x9000, 1), bytes({0x23}));
     }
@@ -436,47 +456,55 @@ private slots:
         const QByteArray image = makeImage(162, 160);
         const SessionResult result = session.run(*CriImage::fromBytes(image), {});
         QCOMPARE(sink.messages, QStringList({QStringLiteral("Ошибка 1F !!!!"), message}));
-        QCOMPARE(result.log, AfterOptions + blockLines(-1, 0) + Done);
-        QCOMPARE(port.writes, expectedWire(image, 160, 0x9000, 8, false));
+        // Every block is still attempted, but a block written without an
+        // acknowledged command or address is not trusted: no go.
+        QCOMPARE(result.outcome, Outcome::Failed);
+        QCOMPARE(result.log, AfterOptions + blockLines(-1, 0) + Failed);
+        QCOMPARE(port.writes, expectedWire(image, 160, 0x9000, 8, false).mid(0, 15 + 2 * 3));
     }
 
     void writeFailures_data() {
         QTest::addColumn<int>("engineCount");
         QTest::addColumn<QList<int>>("refused"); // write attempts, counted from 0
-        QTest::addColumn<bool>("vanished");
+        QTest::addColumn<int>("vanishAt");       // the adapter goes with this attempt
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<int>("sent");       // writes that reached the line
         QTest::addColumn<int>("countAfter"); // consecutive failures at the end
         const QString err = QStringLiteral("Ошибка записи в порт");
         QTest::newRow("sync write retried")
-            << 0 << QList<int>{0} << false << QStringList{err} << Outcome::Done << 19 << 0;
+            << 0 << QList<int>{0} << -1 << QStringList{err} << Outcome::Done << 19 << 0;
         QTest::newRow("data write refused")
-            << 0 << QList<int>{17} << false
-            << QStringList{err, QStringLiteral(" data 0,блок ошибка")} << Outcome::Done << 18 << 0;
+            << 0 << QList<int>{17} << -1 << QStringList{err, QStringLiteral(" data 0,блок ошибка")}
+            << Outcome::Failed << 17 << 1;
+        QTest::newRow("an option byte's writes refused")
+            << 0 << QList<int>{3, 4, 5} << -1 << QStringList{err, err, err} << Outcome::Failed << 15
+            << 0;
         QTest::newRow("engine already failed three times")
-            << 3 << QList<int>{0} << false << QStringList{err} << Outcome::PortFailed << 0 << 3;
+            << 3 << QList<int>{0} << -1 << QStringList{err} << Outcome::PortFailed << 0 << 3;
         QTest::newRow("four in a row")
-            << 0 << QList<int>{0, 1, 2, 3, 4} << false << QStringList{err, err, err, err}
+            << 0 << QList<int>{0, 1, 2, 3, 4} << -1 << QStringList{err, err, err, err}
             << Outcome::PortFailed << 0 << 3;
-        QTest::newRow("adapter pulled out") << 0 << QList<int>{5, 6, 7, 8} << true
-                                            << QStringList{err} << Outcome::PortFailed << 5 << 0;
+        // An unplugged adapter ends the run without a box of its own.
+        QTest::newRow("adapter pulled out on a write")
+            << 0 << QList<int>{5, 6, 7, 8} << 5 << QStringList{} << Outcome::PortLost << 5 << 0;
+        QTest::newRow("adapter pulled out while a block is programmed")
+            << 0 << QList<int>{} << 17 << QStringList{} << Outcome::PortLost << 18 << 0;
     }
     void writeFailures() {
         QFETCH(int, engineCount);
         QFETCH(QList<int>, refused);
-        QFETCH(bool, vanished);
+        QFETCH(int, vanishAt);
         QFETCH(QStringList, messages);
         QFETCH(Outcome, outcome);
         QFETCH(int, sent);
         QFETCH(int, countAfter);
         Rig rig;
         rig.port.refusedAttempts = QSet<int>(refused.begin(), refused.end());
-        if (vanished)
-            rig.port.onWrite = [&](int attempt, const QByteArray&) {
-                if (attempt == refused.front())
-                    rig.port.vanished = true;
-            };
+        rig.port.onWrite = [&](int attempt, const QByteArray&) {
+            if (attempt == vanishAt)
+                rig.port.vanished = true;
+        };
         SessionParams p;
         p.writeFailures = engineCount;
         const SessionResult result = rig.session.run(*CriImage::fromBytes(makeImage(161, 160)), p);
@@ -484,10 +512,130 @@ private slots:
         QCOMPARE(result.outcome, outcome);
         QCOMPARE(rig.port.writes.size(), sent);
         QCOMPARE(result.writeFailures, countAfter);
-        if (outcome == Outcome::PortFailed)
-            QVERIFY(result.log.endsWith(QStringLiteral("\r\n-----Прервано------")));
-        else
+        QCOMPARE(rig.loader->stats().goCommands, outcome == Outcome::Done ? 1 : 0);
+        if (outcome == Outcome::Done)
             QVERIFY(result.log.endsWith(Done));
+        else if (outcome == Outcome::Failed)
+            QVERIFY(result.log.endsWith(QStringLiteral("\r\n-----Ошибка------")));
+        else
+            QVERIFY(result.log.endsWith(QStringLiteral("\r\n-----Прервано------")));
+    }
+
+    // A run that failed leaves the bootloader synchronised; the next run,
+    // without a power cycle, takes its refusal of the sync byte as the
+    // answer and writes the whole program.
+    void secondRunAfterAFailedOne() {
+        Rig rig;
+        const QByteArray image = makeImage(165, 160);
+        rig.loader->nackBlock(2);
+        QCOMPARE(rig.run(image, SensorType::LV300, false).outcome, Outcome::Failed);
+        QVERIFY(rig.loader->isSynchronised());
+        rig.loader->nackBlock(-1);
+        rig.port.writes.clear();
+        rig.sink.messages.clear();
+        const SessionResult result = rig.run(image, SensorType::LV300, false);
+        QCOMPARE(result.outcome, Outcome::Done);
+        QVERIFY(rig.sink.messages.isEmpty());
+        // The first sync byte is taken for a command, the second refused.
+        QList<QByteArray> expected = expectedWire(image, 160, 0x9000, 8, false);
+        expected.prepend(bytes({0x7F}));
+        QCOMPARE(rig.port.writes, expected);
+        QCOMPARE(rig.loader->memory(0x9000, 5 * 128), image.mid(64 + 160 * 128));
+        QCOMPARE(rig.loader->stats().goCommands, 1);
+    }
+
+    void readBack_data() {
+        QTest::addColumn<quint32>("stuckAt"); // 0: none
+        QTest::addColumn<int>("refusedRead"); // -1: none
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<int>("badBlock"); // counted from 1 among the written
+        QTest::addColumn<quint32>("badAddress");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("all equal") << 0u << -1 << Outcome::Done << 0 << 0u << QString();
+        QTest::newRow("a worn cell in the third program block")
+            << 0x9105u << -1 << Outcome::Failed << 11 << 0x9100u
+            << QStringLiteral("Проверка не пройдена: блок 11 (адрес 0x9100) отличается.");
+        QTest::newRow("a worn cell in the first eeprom block")
+            << 0x407Fu << -1 << Outcome::Failed << 1 << 0x4000u
+            << QStringLiteral("Проверка не пройдена: блок 1 (адрес 0x4000) отличается.");
+        QTest::newRow("fifth read refused")
+            << 0u << 4 << Outcome::Failed << 5 << 0x4200u
+            << QStringLiteral("Проверка не пройдена: блок 5 (адрес 0x4200) отличается.");
+    }
+    void readBack() {
+        QFETCH(quint32, stuckAt);
+        QFETCH(int, refusedRead);
+        QFETCH(Outcome, outcome);
+        QFETCH(int, badBlock);
+        QFETCH(quint32, badAddress);
+        QFETCH(QString, box);
+        Rig rig;
+        const QByteArray image = makeImage(165, 160);
+        if (stuckAt)
+            rig.loader->stuckByte(stuckAt, 0xA5);
+        rig.loader->refuseRead(refusedRead);
+        const SessionResult result = rig.run(image, SensorType::LV300, true, true);
+        QCOMPARE(result.outcome, outcome);
+        QList<QByteArray> expected = expectedWire(image, 160, 0x9000, 8, true, true);
+        const int total = 13;
+        QCOMPARE(result.blocksWritten, total);
+        if (outcome == Outcome::Done) {
+            QVERIFY(!result.checkFault);
+            QCOMPARE(rig.port.writes, expected);
+            QCOMPARE(result.log, AfterOptions + blockLines(-161, -154) + blockLines(-1, 3) + Done);
+            QCOMPARE(rig.sink.checkSeen.size(), total + 1);
+            QCOMPARE(rig.sink.checkSeen.back(), qMakePair(total, total));
+            QCOMPARE(rig.loader->stats().goCommands, 1);
+            QVERIFY(rig.sink.messages.isEmpty());
+            return;
+        }
+        QVERIFY(result.checkFault);
+        QCOMPARE(result.checkFault->block, badBlock);
+        QCOMPARE(result.checkFault->address, badAddress);
+        // The check stops at the first bad block, and nothing is started.
+        const int writtenFrames = 5 + 12 + 3 * total;
+        const int readFrames = refusedRead >= 0 ? 3 * (badBlock - 1) + 1 : 3 * badBlock;
+        QCOMPARE(rig.port.writes, expected.mid(0, writtenFrames + readFrames));
+        QCOMPARE(rig.loader->stats().goCommands, 0);
+        QCOMPARE(rig.sink.checkSeen.back(), qMakePair(badBlock - 1, total));
+        QCOMPARE(result.log, AfterOptions + blockLines(-161, -154) + blockLines(-1, 3) + Failed);
+        QCOMPARE(rig.sink.messages,
+                 refusedRead >= 0 ? QStringList{QStringLiteral("Ошибка 1F !!!!")} : QStringList{});
+        QCOMPARE(firmware::closingMessages(result), QStringList({box, NotFinished}));
+    }
+
+    void closingMessages_data() {
+        QTest::addColumn<Outcome>("outcome");
+        QTest::addColumn<bool>("blockSent");
+        QTest::addColumn<int>("badBlock");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("done") << Outcome::Done << true << 0 << QStringList{};
+        QTest::newRow("failed") << Outcome::Failed << true << 0 << QStringList{NotFinished};
+        QTest::newRow("check failed")
+            << Outcome::Failed << true << 12
+            << QStringList{
+                   QStringLiteral("Проверка не пройдена: блок 12 (адрес 0x9A80) отличается."),
+                   NotFinished};
+        QTest::newRow("cancelled before the first block")
+            << Outcome::Cancelled << false << 0 << QStringList{};
+        QTest::newRow("cancelled after a block")
+            << Outcome::Cancelled << true << 0
+            << QStringList{QStringLiteral("Прошивка прервана. Программа датчика записана не "
+                                          "полностью: повторите прошивку.")};
+        QTest::newRow("port lost") << Outcome::PortLost << true << 0 << QStringList{};
+        QTest::newRow("port failed") << Outcome::PortFailed << true << 0 << QStringList{};
+    }
+    void closingMessages() {
+        QFETCH(Outcome, outcome);
+        QFETCH(bool, blockSent);
+        QFETCH(int, badBlock);
+        QFETCH(QStringList, boxes);
+        SessionResult r;
+        r.outcome = outcome;
+        r.blockSent = blockSent;
+        if (badBlock)
+            r.checkFault = CheckFault{badBlock, 0x9A80};
+        QCOMPARE(firmware::closingMessages(r), boxes);
     }
 
     void cancelDuringSync() {
@@ -500,6 +648,7 @@ private slots:
         const SessionResult result = rig.run(makeImage(165, 160), SensorType::LV300, true);
         QCOMPARE(result.outcome, Outcome::Cancelled);
         QCOMPARE(result.log, Start + QStringLiteral("\r\n") + Aborted);
+        QVERIFY(!result.blockSent);
         QCOMPARE(rig.port.writes.size(), 7);
         for (const QByteArray& w : rig.port.writes)
             QCOMPARE(w, bytes({0x7F}));
@@ -515,6 +664,7 @@ private slots:
         const SessionResult result = rig.run(makeImage(165, 160), SensorType::LV300, false);
         QCOMPARE(result.outcome, Outcome::Cancelled);
         QCOMPARE(result.blocksWritten, 2);
+        QVERIFY(result.blockSent);
         QCOMPARE(result.log, AfterOptions + blockLines(-1, 0) + Aborted);
         // Nothing after the second block: no further block, no go.
         QCOMPARE(rig.port.writes.size(), 3 + 12 + 2 * 3);

@@ -61,6 +61,16 @@ private slots:
         QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), ack);
     }
 
+    // A sync byte once synchronised is a command byte; the next one, as its
+    // complement, is refused, and commands are taken again after that.
+    void syncByteWhenSynchronised() {
+        Stm8Bootloader b;
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), ack);
+        QVERIFY(b.onHostBytes(bytes({0x7F})).isEmpty());
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), nack);
+        QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+    }
+
     void commandComplements_data() {
         QTest::addColumn<QByteArray>("command");
         QTest::addColumn<QByteArray>("answer");
@@ -126,6 +136,67 @@ private slots:
         }
         // Back at the command level either way.
         QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+    }
+
+    void readMemory_data() {
+        QTest::addColumn<quint32>("address");
+        QTest::addColumn<QByteArray>("count");
+        QTest::addColumn<bool>("badAddressCheck");
+        QTest::addColumn<QByteArray>("answer"); // to the count
+        QTest::newRow("a block of flash")
+            << 0x9000u << bytes({0x7F, 0x80}) << false << ack + QByteArray(128, '\x77');
+        QTest::newRow("one byte of eeprom")
+            << 0x47FFu << bytes({0x00, 0xFF}) << false << ack + bytes({0x66});
+        QTest::newRow("the last 256 bytes")
+            << 0xFF00u << bytes({0xFF, 0x00}) << false << ack + QByteArray(256, '\x77');
+        QTest::newRow("bad count complement") << 0x9000u << bytes({0x7F, 0x81}) << false << nack;
+        QTest::newRow("past the end of memory") << 0xFF81u << bytes({0x7F, 0x80}) << false << nack;
+        QTest::newRow("bad address check") << 0x9000u << QByteArray() << true << nack;
+    }
+    void readMemory() {
+        QFETCH(quint32, address);
+        QFETCH(QByteArray, count);
+        QFETCH(bool, badAddressCheck);
+        QFETCH(QByteArray, answer);
+        Stm8Bootloader b;
+        b.setMemory(0x4000, QByteArray(0x800, '\x66'));
+        b.setMemory(0x8000, QByteArray(0x8000, '\x77'));
+        b.onHostBytes(bytes({0x7F}));
+        QCOMPARE(joined(b.onHostBytes(bytes({0x11, 0xEE}))), ack);
+        QByteArray a = addressFrame(address);
+        if (badAddressCheck) {
+            a[4] = char(a[4] ^ 0x01);
+            QCOMPARE(joined(b.onHostBytes(a)), answer);
+        } else {
+            QCOMPARE(joined(b.onHostBytes(a)), ack);
+            QCOMPARE(joined(b.onHostBytes(count)), answer);
+        }
+        QCOMPARE(b.stats().reads, answer.size() > 1 ? 1 : 0);
+        // Back at the command level either way.
+        QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+    }
+
+    // A worn cell keeps its value through writes and erases; the k-th read
+    // can be refused.
+    void plantedFaults() {
+        Stm8Bootloader b;
+        b.stuckByte(0x9005, 0xA5);
+        b.refuseRead(1);
+        b.onHostBytes(bytes({0x7F}));
+        b.onHostBytes(bytes({0x43, 0xBC}));
+        b.onHostBytes(bytes({0xFF, 0x00}));
+        QCOMPARE(b.memory(0x9005, 1), bytes({0xA5}));
+        b.onHostBytes(bytes({0x31, 0xCE}));
+        b.onHostBytes(addressFrame(0x9000));
+        QCOMPARE(joined(b.onHostBytes(dataFrame(QByteArray(128, '\x01')))), ack);
+        QByteArray expected(128, '\x01');
+        expected[5] = char(0xA5);
+        QCOMPARE(b.memory(0x9000, 128), expected);
+        QCOMPARE(joined(b.onHostBytes(bytes({0x11, 0xEE}))), ack);
+        b.onHostBytes(addressFrame(0x9000));
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F, 0x80}))), ack + expected);
+        QCOMPARE(joined(b.onHostBytes(bytes({0x11, 0xEE}))), nack);
+        QCOMPARE(joined(b.onHostBytes(bytes({0x11, 0xEE}))), ack);
     }
 
     void writeArrivingByteByByte() {

@@ -54,6 +54,7 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     remote_ = new RemotePage(this, session_, services_.programDir);
     FirmwarePage::Hooks hooks;
     hooks.closePort = [this] { BTNCloseCom_Click(); };
+    hooks.portLost = [this] { portVanished(); };
     hooks.portItem = [this] { return ui->CmbPort->currentText(); };
     hooks.started = services_.firmwareStarted;
     hooks.folder = services_.programDir;

@@ -3,6 +3,7 @@
 #include "base/gui/controls.h"
 #include "base/user_dialog.h"
 #include "firmware/firmware_runner.h"
+#include "firmware/firmware_texts.h"
 #include "session/session.h"
 
 #include <QBoxLayout>
@@ -24,7 +25,7 @@ FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks
     progress_->setObjectName(QStringLiteral("fwProgress"));
     progress_->setRange(0, 1);
     progress_->setValue(0);
-    progress_->setFormat(QStringLiteral("%v из %m блоков"));
+    progress_->setFormat(firmware::texts::WriteProgress);
     progress_->setTextVisible(false); // until a run says how many blocks
     cancel_ = new QPushButton(QStringLiteral("Отмена"), box);
     cancel_->setObjectName(QStringLiteral("fwCancel"));
@@ -47,23 +48,41 @@ FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks
                                   if (session_.isOpen())
                                       session_.startTicking();
                               },
-                              [this] { hooks_.closePort(); });
+                              [this] { hooks_.closePort(); },
+                              // The adapter went away: as when polling.
+                              [this] {
+                                  if (hooks_.portLost)
+                                      hooks_.portLost();
+                              });
+    // The loader gives its whole log each time; what is already shown is
+    // kept and only the new end is added, so that a long log is not laid out
+    // again for every block.
     connect(runner_, &firmware::FirmwareRunner::logText, this,
-            [log](const QString& text, bool caretToEnd) {
-                log->setPlainText(text);
+            [this, log](const QString& text, bool caretToEnd) {
+                if (!shownLog_.isEmpty() && !shownLog_.endsWith(QLatin1Char('\r')) &&
+                    text.startsWith(shownLog_)) {
+                    QTextCursor end(log->document());
+                    end.movePosition(QTextCursor::End);
+                    end.insertText(text.mid(shownLog_.size()));
+                } else {
+                    log->setPlainText(text);
+                }
+                shownLog_ = text;
                 if (caretToEnd)
                     log->moveCursor(QTextCursor::End);
             });
     connect(runner_, &firmware::FirmwareRunner::progress, this, [this](int done, int total) {
-        progress_->setMaximum(qMax(1, total));
-        progress_->setValue(done);
+        showProgress(firmware::texts::WriteProgress, done, total);
+    });
+    connect(runner_, &firmware::FirmwareRunner::checkProgress, this, [this](int done, int total) {
+        showProgress(firmware::texts::CheckProgress, done, total);
     });
     connect(runner_, &firmware::FirmwareRunner::runningChanged, this, [this](bool running) {
         // While the loader has the port, it can be neither closed nor used
         // for a second run; afterwards the controls follow the port again.
         const bool portOpen = session_.isOpen();
         cancel_->setEnabled(running);
-        for (const char* name : {"BTNCloseCom", "start", "Command8"})
+        for (const char* name : {"BTNCloseCom", "start", "chkVerify", "Command8"})
             control<QWidget>(root_, name)->setEnabled(!running && portOpen);
         if (running) {
             progress_->setTextVisible(true);
@@ -71,8 +90,13 @@ FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks
                 hooks_.started();
         }
     });
-    connect(runner_, &firmware::FirmwareRunner::finished, this,
-            [this] { session_.setWriteFailures(runner_->lastResult().writeFailures); });
+    connect(runner_, &firmware::FirmwareRunner::finished, this, [this] {
+        const firmware::SessionResult& result = runner_->lastResult();
+        session_.setWriteFailures(result.writeFailures);
+        // What state the sensor is left in, when it is not the one asked for.
+        for (const QString& text : firmware::closingMessages(result))
+            session_.dialog().message(text, {}, UserDialog::Icon::Warning);
+    });
     connect(cancel_, &QPushButton::clicked, runner_, &firmware::FirmwareRunner::cancel);
     connect(control<QPushButton>(root_, "Command8"), &QPushButton::clicked, this,
             &FirmwarePage::Command8_Click);
@@ -84,9 +108,23 @@ FirmwarePage::~FirmwarePage() {
     delete runner_; // cancels the run and waits for the worker
 }
 
+void FirmwarePage::showProgress(const QString& format, int done, int total) {
+    // A progress bar whose text shows the value repaints itself at once on
+    // every change; with updates off for the change it is painted with the
+    // window's next update instead.
+    progress_->setUpdatesEnabled(false);
+    if (progress_->format() != format)
+        progress_->setFormat(format);
+    progress_->setMaximum(qMax(1, total));
+    progress_->setValue(done);
+    progress_->setUpdatesEnabled(true);
+}
+
 bool FirmwarePage::closeWindow() {
     if (runner_ && runner_->isRunning()) {
-        delete runner_; // cancels the run and waits for the worker
+        if (!session_.dialog().askYesNo(firmware::texts::CloseDuringRun))
+            return false; // the run goes on
+        delete runner_;   // cancels the run and waits for the worker
         runner_ = nullptr;
     }
     return true;
@@ -108,6 +146,7 @@ void FirmwarePage::start_Click() {
     params.type = control<QRadioButton>(root_, "LV200")->isChecked() ? firmware::SensorType::LV200
                                                                      : firmware::SensorType::LV300;
     params.resetCalibrations = control<QAbstractButton>(root_, "EEPROM")->isChecked();
+    params.verify = control<QAbstractButton>(root_, "chkVerify")->isChecked();
     params.writeFailures = session_.writeFailures();
     Busy::Guard guard(session_.busy());
     runner_->start(session_.port(), imagePath_, params);

@@ -21,6 +21,7 @@ public:
     // What the tab needs of the main window.
     struct Hooks {
         std::function<void()> closePort;   // the port Close handler
+        std::function<void()> portLost;    // the polling's handler of a vanished port
         std::function<QString()> portItem; // the port list's item, for messages
         std::function<void()> started;     // told when a run starts
         QString folder;                    // where the file dialog starts
@@ -30,7 +31,8 @@ public:
     ~FirmwarePage() override; // a run still going is cancelled and awaited
 
     firmware::FirmwareRunner* runner() const { return runner_; }
-    // The main window is being closed: true when it may close now.
+    // The main window is being closed: true when it may close now. During a
+    // run the user is asked; yes cancels the run and waits for the worker.
     bool closeWindow();
 
 public slots:
@@ -38,6 +40,8 @@ public slots:
     void start_Click();
 
 private:
+    void showProgress(const QString& format, int done, int total);
+
     QWidget* root_;
     session::Session& session_;
     Hooks hooks_;
@@ -45,4 +49,5 @@ private:
     QProgressBar* progress_ = nullptr; // blocks written of blocks to write
     QPushButton* cancel_ = nullptr;    // stops the run, the sync wait included
     QString imagePath_;
+    QString shownLog_; // the loader's log as txtRec1 shows it
 };
