@@ -9,8 +9,13 @@ namespace generator {
 namespace {
 
 namespace txt {
+// dist_net_num is not a number 0..255 (every item but the password ones).
+const QString AddressRange = QStringLiteral("Введите число в диапазоне 0....255");
+// Any failure of the password items, the address included.
 const QString PwdRange = QStringLiteral("Введите числовой пароль в диапазоне 0....2 000 000 000");
+// chislo_sdv of the shift items is not a number -1000..1000.
 const QString ShiftRange = QStringLiteral("Значения могут быть от -1000 до 1000");
+// chislo_sdv of the direct level items is not a number 0..2 000 000 000.
 const QString LevelRange = QStringLiteral("Введите значение уровня в диапазоне 0....2 000 000 000");
 } // namespace txt
 
@@ -24,57 +29,56 @@ std::optional<quint8> addressOf(const Inputs& in) {
     return static_cast<quint8>(*a);
 }
 
-Generated make(quint8 address, quint8 command, bool withCode, const QByteArray& data,
-               int answerLength, bool echo) {
+// A typed value the operation cannot use: the user is told the range.
+Result refuse(const QString& message, UserDialog& dlg) {
+    dlg.message(message);
+    Result r;
+    r.refused = true;
+    return r;
+}
+
+Result make(quint8 address, quint8 command, bool withCode, const QByteArray& data, int answerLength,
+            bool echo) {
     Generated g;
     g.frame = sensor::buildRequest(address, command, withCode, data);
     g.line = BuildGatewayLine(g.frame, answerLength);
     g.echo = echo;
-    return g;
+    Result r;
+    r.generated = g;
+    return r;
 }
 
-std::optional<Generated> password(const Inputs& in, quint8 command, int answerLength,
-                                  UserDialog& dlg) {
+Result password(const Inputs& in, quint8 command, int answerLength, UserDialog& dlg) {
     // Every failure here, the address included, gets the one password message.
     const auto value = sensor::toInt32(in.value);
     const auto address = addressOf(in);
     const auto bytes = value ? sensor::encodeU32(*value) : std::nullopt;
-    if (!value || !bytes || !address) {
-        dlg.message(txt::PwdRange);
-        return std::nullopt;
-    }
+    if (!value || !bytes || !address)
+        return refuse(txt::PwdRange, dlg);
     return make(*address, command, in.chVer, *bytes, answerLength, true);
 }
 
-std::optional<Generated> shift(const Inputs& in, quint8 command, int answerLength,
-                               UserDialog& dlg) {
+Result shift(const Inputs& in, quint8 command, int answerLength, UserDialog& dlg) {
     const auto address = addressOf(in);
-    if (!address || *address >= AddressLimit)
-        return std::nullopt;
+    if (!address)
+        return refuse(txt::AddressRange, dlg);
+    if (*address >= AddressLimit)
+        return {};
     const auto value = sensor::toInt16(in.value);
-    if (!value)
-        return std::nullopt;
-    const auto bytes = sensor::encodeShift(*value);
-    if (!bytes) {
-        dlg.message(txt::ShiftRange);
-        return std::nullopt;
-    }
+    const auto bytes = value ? sensor::encodeShift(*value) : std::nullopt;
+    if (!bytes)
+        return refuse(txt::ShiftRange, dlg);
     return make(*address, command, in.chVer, *bytes, answerLength, false);
 }
 
-std::optional<Generated> direct(const Inputs& in, quint8 command, int answerLength,
-                                UserDialog& dlg) {
+Result direct(const Inputs& in, quint8 command, int answerLength, UserDialog& dlg) {
     const auto value = sensor::toInt32(in.value);
-    if (!value)
-        return std::nullopt;
-    const auto bytes = sensor::encodeU32(*value);
-    if (!bytes) {
-        dlg.message(txt::LevelRange);
-        return std::nullopt;
-    }
+    const auto bytes = value ? sensor::encodeU32(*value) : std::nullopt;
+    if (!bytes)
+        return refuse(txt::LevelRange, dlg);
     const auto address = addressOf(in);
     if (!address)
-        return std::nullopt;
+        return refuse(txt::AddressRange, dlg);
     return make(*address, command, in.chVer, *bytes, answerLength, true);
 }
 
@@ -129,45 +133,47 @@ ItemView viewOfItem(int index, bool chVer) {
     return v;
 }
 
-std::optional<Generated> Gen_in_PWDd(const Inputs& in, UserDialog& dlg) {
+Result Gen_in_PWDd(const Inputs& in, UserDialog& dlg) {
     return password(in, sensor::cmd::EnterPassword, 4, dlg);
 }
 
-std::optional<Generated> gen_ust_pwd(const Inputs& in, UserDialog& dlg) {
+Result gen_ust_pwd(const Inputs& in, UserDialog& dlg) {
     return password(in, sensor::cmd::ChangePassword, 8, dlg);
 }
 
-std::optional<Generated> gen_sost(const Inputs& in) {
+Result gen_sost(const Inputs& in, UserDialog& dlg) {
     const auto address = addressOf(in);
-    if (!address || *address >= AddressLimit)
-        return std::nullopt;
+    if (!address)
+        return refuse(txt::AddressRange, dlg);
+    if (*address >= AddressLimit)
+        return {};
     return make(*address, sensor::cmd::DataPoll, false, {}, in.chVer ? 24 : 23, false);
 }
 
-std::optional<Generated> gen_ser_ver(const Inputs& in) {
+Result gen_ser_ver(const Inputs& in, UserDialog& dlg) {
     const auto address = addressOf(in);
     if (!address)
-        return std::nullopt;
+        return refuse(txt::AddressRange, dlg);
     return make(*address, sensor::cmd::Identity, false, {}, 10, false);
 }
 
-std::optional<Generated> gen_up(const Inputs& in, UserDialog& dlg) {
+Result gen_up(const Inputs& in, UserDialog& dlg) {
     return shift(in, sensor::cmd::ShiftFull, 10, dlg);
 }
 
-std::optional<Generated> gen_down(const Inputs& in, UserDialog& dlg) {
+Result gen_down(const Inputs& in, UserDialog& dlg) {
     return shift(in, sensor::cmd::ShiftEmpty, 8, dlg);
 }
 
-std::optional<Generated> gen_up_urDirect(const Inputs& in, UserDialog& dlg) {
+Result gen_up_urDirect(const Inputs& in, UserDialog& dlg) {
     return direct(in, sensor::cmd::DirectFull, 10, dlg);
 }
 
-std::optional<Generated> gen_down_urDirect(const Inputs& in, UserDialog& dlg) {
+Result gen_down_urDirect(const Inputs& in, UserDialog& dlg) {
     return direct(in, sensor::cmd::DirectEmpty, 8, dlg);
 }
 
-std::optional<Generated> gen_mode(const Inputs& in) {
+Result gen_mode(const Inputs& in, UserDialog& dlg) {
     const ModeInputs& m = in.mode;
     quint8 mode = sensor::modeValueOf(m.option);
     if (m.iinvd)
@@ -182,27 +188,28 @@ std::optional<Generated> gen_mode(const Inputs& in) {
         mode |= 0x20;
     const auto address = addressOf(in);
     if (!address)
-        return std::nullopt;
+        return refuse(txt::AddressRange, dlg);
     QByteArray data = sensor::encodeU8(mode);
     if (in.chVer) {
         // sglad shows the slider position 0..15; anything else is not a
-        // smoothing value and ends the operation like any failed conversion.
+        // smoothing value and ends the operation without a word (nothing
+        // the user typed is refused).
         const auto smoothing = sensor::toByte(m.sglad);
         if (!smoothing || *smoothing > 15)
-            return std::nullopt;
+            return {};
         data += sensor::encodeU8(sensor::smoothingByteOf(*smoothing, m.Termokompensd));
     }
     return make(*address, sensor::cmd::SetMode, in.chVer, data, in.chVer ? 6 : 5, true);
 }
 
-std::optional<Generated> generate(int index, const Inputs& in, UserDialog& dlg) {
+Result generate(int index, const Inputs& in, UserDialog& dlg) {
     switch (index) {
     case 0:
         return Gen_in_PWDd(in, dlg);
     case 1:
-        return gen_sost(in);
+        return gen_sost(in, dlg);
     case 2:
-        return gen_ser_ver(in);
+        return gen_ser_ver(in, dlg);
     case 3:
         return gen_up(in, dlg);
     case 4:
@@ -212,11 +219,11 @@ std::optional<Generated> generate(int index, const Inputs& in, UserDialog& dlg) 
     case 6:
         return gen_down_urDirect(in, dlg);
     case 7:
-        return gen_mode(in);
+        return gen_mode(in, dlg);
     case 8:
         return gen_ust_pwd(in, dlg);
     default:
-        return std::nullopt;
+        return {};
     }
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The nine operations of the "Дист. упр." tab: each turns the tab's inputs
 // into a gateway command line for a sensor on a remote gateway's line. They
-// never touch the port or the pending request; on a refusal the caller keeps
-// the previous text of gen_txt.
+// never touch the port or the pending request. A typed value an operation
+// cannot use is refused with a message naming the range, and the caller
+// empties gen_txt; an operation that ends without a word leaves gen_txt as
+// it was.
 
 #include "sensor/operations.h"
 
@@ -69,18 +71,24 @@ struct Generated {
     bool echo = false; // show the frame in the message window (out_win)
 };
 
-std::optional<Generated> Gen_in_PWDd(const Inputs& in, UserDialog& dlg);
-std::optional<Generated> gen_sost(const Inputs& in);
-std::optional<Generated> gen_ser_ver(const Inputs& in);
-std::optional<Generated> gen_up(const Inputs& in, UserDialog& dlg);
-std::optional<Generated> gen_down(const Inputs& in, UserDialog& dlg);
-std::optional<Generated> gen_up_urDirect(const Inputs& in, UserDialog& dlg);
-std::optional<Generated> gen_down_urDirect(const Inputs& in, UserDialog& dlg);
-std::optional<Generated> gen_mode(const Inputs& in);
-std::optional<Generated> gen_ust_pwd(const Inputs& in, UserDialog& dlg);
+// What an operation leaves: a line, a refusal, or neither.
+struct Result {
+    std::optional<Generated> generated; // nullopt when no line was made
+    bool refused = false; // a typed value was refused with a message: gen_txt is emptied
+};
 
-// gen_zapr: runs the operation of the selected index; nothing for an index
-// outside 0..8 (no selection is -1).
-std::optional<Generated> generate(int index, const Inputs& in, UserDialog& dlg);
+Result Gen_in_PWDd(const Inputs& in, UserDialog& dlg);
+Result gen_sost(const Inputs& in, UserDialog& dlg);
+Result gen_ser_ver(const Inputs& in, UserDialog& dlg);
+Result gen_up(const Inputs& in, UserDialog& dlg);
+Result gen_down(const Inputs& in, UserDialog& dlg);
+Result gen_up_urDirect(const Inputs& in, UserDialog& dlg);
+Result gen_down_urDirect(const Inputs& in, UserDialog& dlg);
+Result gen_mode(const Inputs& in, UserDialog& dlg);
+Result gen_ust_pwd(const Inputs& in, UserDialog& dlg);
+
+// gen_zapr: runs the operation of the selected index; neither a line nor a
+// refusal for an index outside 0..8 (no selection is -1).
+Result generate(int index, const Inputs& in, UserDialog& dlg);
 
 } // namespace generator

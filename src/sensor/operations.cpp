@@ -75,10 +75,9 @@ Outcome setToCurrent(const SensorContext& ctx, quint8 command, const QString& pr
 Outcome shiftLevel(const SensorContext& ctx, const QString& shiftText, quint8 command,
                    const QString& question, const QString& logTag, UserDialog& dlg) {
     Outcome out;
+    // Text that is no 16-bit number is refused with the range message too.
     const auto shift = toInt16(shiftText);
-    if (!shift)
-        return out;
-    const auto bytes = encodeShift(*shift);
+    const auto bytes = shift ? encodeShift(*shift) : std::nullopt;
     if (!bytes) {
         dlg.message(txt::ShiftRange);
         return out;
@@ -249,10 +248,9 @@ Outcome net(const SensorContext& ctx, UserDialog& dlg) {
 
 Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDialog& dlg) {
     Outcome out;
+    // Text that is no 16-bit number is refused with the range message too.
     const auto percent = toInt16(lampLevelText);
-    if (!percent)
-        return out;
-    if (*percent < 1 || *percent > 99) {
+    if (!percent || *percent < 1 || *percent > 99) {
         dlg.message(txt::LampRange);
         return out;
     }

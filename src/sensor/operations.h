@@ -57,7 +57,8 @@ quint8 smoothingByteOf(int sgla, bool termokompensOff);
 Outcome hig(const SensorContext& ctx, UserDialog& dlg);
 Outcome low(const SensorContext& ctx, UserDialog& dlg);
 
-// Shift full / empty level by the text of the shift dialog's box.
+// Shift full / empty level by the text of the shift dialog's box. Text that
+// is not a number in -1000..1000 gets the range message; nothing is sent.
 Outcome sdv_hi(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
 Outcome sdv_low(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
 
@@ -71,7 +72,8 @@ Outcome Set_mode(const SensorContext& ctx, const ModeInputs& in, UserDialog& dlg
 // New network address, asked in an input box preset with the selected one.
 Outcome net(const SensorContext& ctx, UserDialog& dlg);
 
-// Lamp threshold (percent) from lamp_level.
+// Lamp threshold (percent) from lamp_level. Text that is not a number in
+// 1..99 gets the range message; nothing is sent.
 Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDialog& dlg);
 
 // Enter / change the access password (asked in input boxes).

@@ -30,6 +30,13 @@ Session::~Session() = default;
 void Session::attachPort(std::unique_ptr<Port> port) {
     port_ = std::move(port);
     writeFailures_ = 0;
+    forgetIdentity();
+}
+
+void Session::forgetIdentity() {
+    identityMissing_ = true;
+    identityTries_ = 0;
+    identityWait_ = 0;
 }
 
 void Session::detachPort() {
@@ -63,8 +70,10 @@ QByteArray Session::identityRequest() const {
 
 void Session::requestIdentity() {
     pending_ = identityRequest();
-    if (address_)
+    if (address_ && *address_ != currentAddress_) {
         currentAddress_ = *address_;
+        forgetIdentity();
+    }
     refreshSettings_ = true;
 }
 
@@ -122,6 +131,7 @@ void Session::tick() {
     if (address_ && *address_ != currentAddress_) {
         pending_ = identityRequest();
         currentAddress_ = *address_;
+        forgetIdentity();
     }
     if (tableWriteCountdown_ == 1) {
         tableWriteCountdown_ = 0;
@@ -130,8 +140,16 @@ void Session::tick() {
     if (tableWriteCountdown_ == 2)
         tableWriteCountdown_ = 1;
 
+    // What is read answers the request written on the previous tick.
+    QByteArray received;
+    int stale = 0;
+    bool readDone = false;
     if (pending_.isEmpty() && address_) {
-        pending_ = frame::request(*address_, DataPoll);
+        received = readFresh(&stale);
+        readDone = true;
+        pending_ = identityRetry(received);
+        if (pending_.isEmpty())
+            pending_ = frame::request(*address_, DataPoll);
     } else {
         badData_ = false;
         // Only a request can be refused; with nothing pending there is nothing
@@ -148,8 +166,8 @@ void Session::tick() {
     echo(pending_);
     holdCounter_ = qMax(0, holdCounter_ - 1);
 
-    // What is read now answers the request written on the previous tick.
-    const QByteArray received = port_->read(255);
+    if (!readDone)
+        received = readFresh(&stale);
     const qint64 count = pending_.isEmpty() ? 0 : port_->write(pending_);
 
     if (count != pending_.size()) {
@@ -167,6 +185,26 @@ void Session::tick() {
     pending_.clear();
     setLamp(lamp_ == Lamp::BlinkOn ? Lamp::BlinkOff : Lamp::BlinkOn);
     ++exchangeCounter_;
+    // Stray bytes around an intact answer are line noise: the answer alone
+    // is processed. Bytes without one are processed as they came.
+    QByteArray answer = received;
+    int noise = stale;
+    if (frame::isAnswer(received, std::nullopt)) {
+        // Two answers back to back check out as one: take the first.
+        const auto first = frame::findAnswer(received, address_);
+        if (first && first->size() < received.size() &&
+            frame::isAnswer(received.mid(first->size()), address_)) {
+            noise += int(received.size() - first->size());
+            answer = *first;
+        }
+    } else if (const auto found = frame::findAnswer(received, address_)) {
+        noise += int(received.size() - found->size());
+        answer = *found;
+    }
+    if (noise > 0) {
+        noiseBytes_ += noise;
+        emit errorTallied(QString::number(exchangeCounter_) + QStringLiteral(" пом\r\n"));
+    }
     if (received.isEmpty()) {
         emit errorTallied(QString::number(exchangeCounter_) + QStringLiteral(" пр\r\n"));
         const QString text = QStringLiteral("Нет ответа от датчика с адресом ") + addressText_;
@@ -178,7 +216,51 @@ void Session::tick() {
     setTone(StatusTone::Connected);
     setStatus(QStringLiteral("Датчик подключен"));
     frequencyMode_ = false;
-    process(received);
+    process(answer);
+}
+
+QByteArray Session::readFresh(int* stale) {
+    // The tick takes what arrived since the last one, as much as one answer
+    // can be; whatever else is waiting is stale by now and is dropped, so
+    // that a burst of foreign traffic never delays the answers behind it.
+    const QByteArray fresh = port_->read(255);
+    *stale = 0;
+    for (int i = 0; i < 1024; ++i) { // bounded even on a line that never stops
+        const QByteArray more = port_->read(4096);
+        if (more.isEmpty())
+            break;
+        *stale += int(more.size());
+    }
+    return fresh;
+}
+
+bool Session::carriesIdentity(const QByteArray& received) const {
+    const auto isIdentity = [](const QByteArray& a) {
+        return a.size() >= 4 && static_cast<quint8>(a[0]) == frame::AnswerPrefix &&
+               static_cast<quint8>(a[2]) == Identity && frame::answerIntact(a);
+    };
+    if (isIdentity(received))
+        return true;
+    const auto found = frame::findAnswer(received, address_);
+    return found && isIdentity(*found);
+}
+
+QByteArray Session::identityRetry(const QByteArray& received) {
+    // Without the sensor's identity its firmware number is unknown, and
+    // writes would go out without the write-access code a newer sensor
+    // needs: ask again, a few times in a row, then now and then.
+    // A network poll's list is answered first.
+    if (!identityMissing_ || netPoll_ || carriesIdentity(received))
+        return {};
+    if (identityTries_ < 3) {
+        ++identityTries_;
+        return identityRequest();
+    }
+    if (++identityWait_ >= 10) {
+        identityWait_ = 0;
+        return identityRequest();
+    }
+    return {};
 }
 
 void Session::replay(const QByteArray& answer) {
@@ -222,7 +304,7 @@ void Session::dispatch(const QByteArray& a, bool crcOk) {
     const auto byte = [&](int pos) { return static_cast<quint8>(a[pos - 1]); }; // 1-based
     switch (byte(3)) {
     case 0xFC:
-        onIdentity(a);
+        onIdentity(a, crcOk);
         refreshSettings_ = true;
         setStatus(QStringLiteral(" Получен С/Н и вер. прошивки"));
         break;
@@ -307,9 +389,12 @@ void Session::dispatch(const QByteArray& a, bool crcOk) {
     }
 }
 
-void Session::onIdentity(const QByteArray& a) {
+void Session::onIdentity(const QByteArray& a, bool intact) {
     const sensor::IdentityAnswer id = sensor::decodeIdentity(a);
-    if (id.firmware) {
+    if (intact && !replaying_)
+        identityMissing_ = false;
+    // Only an intact answer tells which write-access rule the sensor follows.
+    if (id.firmware && intact) {
         firmware_ = *id.firmware;
         if (!replaying_ && firmware_ == 172)
             firmware172_ = true;

@@ -89,6 +89,13 @@ public:
     int levelRange() const { return levelRange_; } // the level bar's top
     bool frequencyMode() const { return frequencyMode_; }
     qint32 exchangeCount() const { return exchangeCounter_; }
+    // Stray bytes dropped from what ticks read (line noise), in all.
+    qint64 noiseBytes() const { return noiseBytes_; }
+    // No intact identity answer since the port was opened or the address
+    // changed: the firmware number may be stale.
+    bool identityMissing() const { return identityMissing_; }
+    // The sensor may have changed (new firmware): ask its identity again.
+    void forgetIdentity();
 
     // The pending request: sent at the next tick instead of the data poll.
     QByteArray pending() const { return pending_; }
@@ -148,7 +155,10 @@ signals:
 private:
     void process(const QByteArray& answer);
     void dispatch(const QByteArray& answer, bool crcOk);
-    void onIdentity(const QByteArray& answer);
+    void onIdentity(const QByteArray& answer, bool intact);
+    QByteArray readFresh(int* stale);
+    bool carriesIdentity(const QByteArray& received) const;
+    QByteArray identityRetry(const QByteArray& received);
     void onData(const QByteArray& answer);
     void onTable(const QByteArray& answer);
     void onNetworkPoll(const QByteArray& answer);
@@ -175,6 +185,10 @@ private:
     int writeFailures_ = 0;
     qint32 exchangeCounter_ = 0;
     bool netPoll_ = false; // a network poll is under way
+    bool identityMissing_ = true;
+    int identityTries_ = 0; // identity requests in a row instead of the data poll
+    int identityWait_ = 0;  // ticks since the last of them, once the tries are spent
+    qint64 noiseBytes_ = 0;
     bool refreshSettings_ = true;
     int tableWriteCountdown_ = 0;
     bool frequencyMode_ = false;

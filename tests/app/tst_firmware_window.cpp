@@ -179,9 +179,11 @@ void TestFirmwareWindow::flashesAndResumesEngine() {
         QCOMPARE(loader->memory(0x4000 + 128 * b, 128), image.mid(64 + 128 * b, 128));
     QCOMPARE(loader->memory(0x4803, 1), QByteArray(1, char(0x11)));
     QCOMPARE(loader->memory(0x4809, 1), QByteArray(1, char(0x44)));
-    // The sensor answers again after Go, and the engine polls it.
+    // The sensor answers again after Go: its identity is asked again (the
+    // firmware may be another now), then its data.
     QVERIFY(!sensor->inBootloader());
-    h.ticks(2);
+    h.ticks(3);
+    QCOMPARE(h.c<QLabel>("vv")->text(), QString("1.7.6."));
     QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Датчик подключен"));
 }
 
@@ -210,7 +212,7 @@ void TestFirmwareWindow::cancelDuringSyncKeepsPortUsable() {
     // Nothing was written: nothing to tell.
     QVERIFY(h.dialog.messages().isEmpty());
     h.line.sensors.first()->setMuted(false);
-    h.ticks(2);
+    h.ticks(3); // identity again, then data
     QCOMPARE(h.c<QLabel>("MsgCom")->text(), QString("Датчик подключен"));
 }
 

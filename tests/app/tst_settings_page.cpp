@@ -380,11 +380,11 @@ void TestSettingsPage::refusalSendsNothing_data() {
                                  << "-1001" << noInput << "" << shiftRange << none << false;
     QTest::newRow("shift abc") << "connected"
                                << "Form4 full"
-                               << "abc" << noInput << "" << QStringList() << none << false;
+                               << "abc" << noInput << "" << shiftRange << none << false;
     QTest::newRow("shift 40000 not 16-bit")
         << "connected"
         << "sdv_hi"
-        << "40000" << noInput << "" << QStringList() << none << false;
+        << "40000" << noInput << "" << shiftRange << none << false;
     QTest::newRow("shift answered No") << "connected"
                                        << "Form4 empty"
                                        << "5" << noInput << "N" << QStringList() << none << false;
@@ -435,7 +435,7 @@ void TestSettingsPage::refusalSendsNothing_data() {
                               << "100" << noInput << "" << lampRange << none << false;
     QTest::newRow("lamp abc") << "connected"
                               << "lamp"
-                              << "abc" << noInput << "" << QStringList() << none << false;
+                              << "abc" << noInput << "" << lampRange << none << false;
     QTest::newRow("lamp answered No") << "connected"
                                       << "lamp"
                                       << "50" << noInput << "N" << QStringList() << none << false;
@@ -575,7 +575,7 @@ void TestSettingsPage::shiftDialogHides_data() {
                                         << "" << QByteArray() << range << 0;
     QTest::newRow("full not a number") << "Form4 full"
                                        << "x"
-                                       << "" << QByteArray() << QStringList() << 0;
+                                       << "" << QByteArray() << range << 0;
     QTest::newRow("empty answered No") << "Form4 empty"
                                        << "10"
                                        << "N" << QByteArray() << QStringList() << 1;

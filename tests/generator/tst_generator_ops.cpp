@@ -14,6 +14,7 @@ const QString PwdMessage = QStringLiteral("Введите числовой па�
 const QString ShiftMessage = QStringLiteral("Значения могут быть от -1000 до 1000");
 const QString LevelMessage =
     QStringLiteral("Введите значение уровня в диапазоне 0....2 000 000 000");
+const QString AddressMessage = QStringLiteral("Введите число в диапазоне 0....255");
 
 Inputs inputs(const QString& address, const QString& value, bool chVer = false) {
     Inputs in;
@@ -39,6 +40,8 @@ private slots:
     void addressLimits();
     void values_data();
     void values();
+    void refusedText_data();
+    void refusedText();
     void modeFlags_data();
     void modeFlags();
     void badSmoothingLabel();
@@ -131,7 +134,7 @@ void TestGeneratorOps::workedExamples() {
         in.mode.usrednd = true;
     }
     ScriptedDialog dlg;
-    const auto g = generate(index, in, dlg);
+    const auto g = generate(index, in, dlg).generated;
     QVERIFY(g);
     QCOMPARE(g->line, line);
     QVERIFY(dlg.calls.isEmpty());
@@ -187,7 +190,7 @@ void TestGeneratorOps::everyItem() {
     in.mode.sglad = "15";
     in.mode.Termokompensd = true;
     ScriptedDialog dlg;
-    const auto g = generate(index, in, dlg);
+    const auto g = generate(index, in, dlg).generated;
     QVERIFY(g);
     QCOMPARE(g->line, line);
     QCOMPARE(g->echo, echo);
@@ -207,7 +210,7 @@ void TestGeneratorOps::addressLimits_data() {
         QTest::addRow("255, item %d", i) << "255" << i << !limited << QStringList();
         for (const char* bad : {"256", "abc", "-1", ""}) {
             QTest::addRow("'%s', item %d", bad, i)
-                << bad << i << false << (password ? QStringList{PwdMessage} : QStringList());
+                << bad << i << false << QStringList{password ? PwdMessage : AddressMessage};
         }
     }
 }
@@ -218,9 +221,12 @@ void TestGeneratorOps::addressLimits() {
     QFETCH(bool, produced);
     QFETCH(QStringList, messages);
     ScriptedDialog dlg;
-    const auto g = generate(index, inputs(address, "5"), dlg);
+    const Result r = generate(index, inputs(address, "5"), dlg);
+    const auto& g = r.generated;
     QCOMPARE(g.has_value(), produced);
     QCOMPARE(dlg.messages(), messages);
+    // Only a refusal with a message empties gen_txt; the limit of 200 is silent.
+    QCOMPARE(r.refused, !messages.isEmpty());
     if (g)
         QCOMPARE(int(quint8(g->frame.at(1))), address.toInt());
 }
@@ -240,10 +246,10 @@ void TestGeneratorOps::values_data() {
                                 << "" << QStringList{ShiftMessage};
     QTest::newRow("shift -1001") << 4 << "-1001"
                                  << "" << QStringList{ShiftMessage};
-    QTest::newRow("shift abc: silent") << 3 << "abc"
-                                       << "" << QStringList();
-    QTest::newRow("shift 40000: silent") << 4 << "40000"
-                                         << "" << QStringList();
+    QTest::newRow("shift abc") << 3 << "abc"
+                               << "" << QStringList{ShiftMessage};
+    QTest::newRow("shift 40000, beyond 16 bits") << 4 << "40000"
+                                                 << "" << QStringList{ShiftMessage};
     QTest::newRow("level 0") << 5 << "0"
                              << "00000000" << QStringList();
     QTest::newRow("level 2e9") << 6 << "2000000000"
@@ -252,8 +258,8 @@ void TestGeneratorOps::values_data() {
                                       << "" << QStringList{LevelMessage};
     QTest::newRow("level -1") << 6 << "-1"
                               << "" << QStringList{LevelMessage};
-    QTest::newRow("level abc: silent") << 5 << "abc"
-                                       << "" << QStringList();
+    QTest::newRow("level abc") << 5 << "abc"
+                               << "" << QStringList{LevelMessage};
     QTest::newRow("password 0") << 0 << "0"
                                 << "00000000" << QStringList();
     QTest::newRow("password 2e9") << 8 << "2000000000"
@@ -276,13 +282,50 @@ void TestGeneratorOps::values() {
     QFETCH(QString, data);
     QFETCH(QStringList, messages);
     ScriptedDialog dlg;
-    const auto g = generate(index, inputs("1", value), dlg);
+    const Result r = generate(index, inputs("1", value), dlg);
+    const auto& g = r.generated;
     QCOMPARE(dlg.messages(), messages);
+    QCOMPARE(r.refused, !messages.isEmpty());
     QCOMPARE(g.has_value(), !data.isEmpty());
     if (g) {
         // 31, address, command, data, CRC
         QCOMPARE(QString::fromLatin1(g->frame.mid(3, g->frame.size() - 4).toHex().toUpper()), data);
     }
+}
+
+// Typed text that is no number of the box's width, or none at all, is
+// refused with the message of its box: no line, and gen_txt is to be emptied.
+void TestGeneratorOps::refusedText_data() {
+    QTest::addColumn<int>("index");
+    QTest::addColumn<bool>("addressBox"); // dist_net_num, else chislo_sdv
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    const char* bad[] = {"1e9", "０１２", "2147483648", "", "0x10", "   ", "1 0"};
+    for (const char* text : bad) {
+        for (int i = 0; i < ItemCount; ++i) {
+            const bool password = i == 0 || i == 8;
+            QTest::addRow("address '%s', item %d", text, i)
+                << i << true << text << (password ? PwdMessage : AddressMessage);
+        }
+        const QList<std::pair<int, QString>> valueItems{{0, PwdMessage},   {8, PwdMessage},
+                                                        {3, ShiftMessage}, {4, ShiftMessage},
+                                                        {5, LevelMessage}, {6, LevelMessage}};
+        for (const auto& [i, message] : valueItems)
+            QTest::addRow("value '%s', item %d", text, i) << i << false << text << message;
+    }
+}
+
+void TestGeneratorOps::refusedText() {
+    QFETCH(int, index);
+    QFETCH(bool, addressBox);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    ScriptedDialog dlg;
+    const Result r = generate(index, addressBox ? inputs(text, "5") : inputs("1", text), dlg);
+    QVERIFY(!r.generated);
+    QVERIFY(r.refused);
+    QCOMPARE(dlg.messages(), QStringList{message});
+    QCOMPARE(dlg.calls.size(), 1);
 }
 
 void TestGeneratorOps::modeFlags_data() {
@@ -329,7 +372,8 @@ void TestGeneratorOps::modeFlags() {
     in.mode.per_sentsd = flags & 16;
     in.mode.Termokompensd = flags & 32;
     in.mode.sglad = sglad;
-    const auto g = gen_mode(in);
+    ScriptedDialog dlg;
+    const auto g = gen_mode(in, dlg).generated;
     QVERIFY(g);
     const int skip = chVer ? 6 : 3;
     QCOMPARE(QString::fromLatin1(g->frame.mid(skip, g->frame.size() - skip - 1).toHex().toUpper()),
@@ -339,22 +383,27 @@ void TestGeneratorOps::modeFlags() {
 }
 
 void TestGeneratorOps::badSmoothingLabel() {
+    // The label is no typed value: no line, and no refusal either.
+    ScriptedDialog dlg;
     Inputs in = inputs("1", "0", true);
     for (const char* bad : {"", "16", "x", "-1"}) {
         in.mode.sglad = bad;
-        QVERIFY2(!gen_mode(in), bad);
+        const Result r = gen_mode(in, dlg);
+        QVERIFY2(!r.generated, bad);
+        QVERIFY2(!r.refused, bad);
     }
+    QVERIFY(dlg.calls.isEmpty());
     in.chVer = false; // the label is not read without ch_ver
     in.mode.sglad = "x";
-    QVERIFY(gen_mode(in));
+    QVERIFY(gen_mode(in, dlg).generated);
 }
 
 void TestGeneratorOps::valueBoxCarriesOver() {
     // A password left in the box is used as a shift when it converts and is in range.
     ScriptedDialog dlg;
     const Inputs in = inputs("1", "500");
-    const auto pwd = generate(0, in, dlg);
-    const auto shift = generate(3, in, dlg);
+    const auto pwd = generate(0, in, dlg).generated;
+    const auto shift = generate(3, in, dlg).generated;
     QVERIFY(pwd && shift);
     QCOMPARE(pwd->line, QStringLiteral("S485=8:4:1500:19200:3101F8000001F457"));
     QCOMPARE(shift->line, QStringLiteral("S485=6:10:1500:19200:3101F401F404"));
@@ -362,8 +411,11 @@ void TestGeneratorOps::valueBoxCarriesOver() {
 
 void TestGeneratorOps::noSelection() {
     ScriptedDialog dlg;
-    QVERIFY(!generate(-1, inputs("1", "5"), dlg));
-    QVERIFY(!generate(ItemCount, inputs("1", "5"), dlg));
+    for (int index : {-1, ItemCount}) {
+        const Result r = generate(index, inputs("1", "5"), dlg);
+        QVERIFY(!r.generated);
+        QVERIFY(!r.refused); // not a refusal: gen_txt stays as it was
+    }
     QVERIFY(dlg.calls.isEmpty());
 }
 

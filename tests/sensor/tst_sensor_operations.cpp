@@ -61,6 +61,8 @@ private slots:
     void netRefusals();
     void lampLevel_data();
     void lampLevel();
+    void refusedText_data();
+    void refusedText();
     void password_data();
     void password();
     void passwordCancelAndNoSensor();
@@ -211,12 +213,12 @@ void TestSensorOperations::shift_data() {
                           << "none" << range << QStringList();
     QTest::newRow("-1001") << false << "-1001"
                            << "none" << range << QStringList();
-    QTest::newRow("abc silent") << true << "abc"
-                                << "none" << QStringList() << QStringList();
-    QTest::newRow("empty silent") << true << ""
-                                  << "none" << QStringList() << QStringList();
-    QTest::newRow("beyond 16 bits silent") << true << "40000"
-                                           << "none" << QStringList() << QStringList();
+    QTest::newRow("abc") << true << "abc"
+                         << "none" << range << QStringList();
+    QTest::newRow("empty") << true << ""
+                           << "none" << range << QStringList();
+    QTest::newRow("beyond 16 bits") << true << "40000"
+                                    << "none" << range << QStringList();
 }
 
 void TestSensorOperations::shift() {
@@ -550,7 +552,7 @@ void TestSensorOperations::lampLevel_data() {
                         << "Cmd Set Lamp Level: 99";
     QTest::newRow("0") << "0" << true << "none" << QStringList{"message"} << "";
     QTest::newRow("100") << "100" << true << "none" << QStringList{"message"} << "";
-    QTest::newRow("abc silent") << "abc" << true << "none" << QStringList() << "";
+    QTest::newRow("abc") << "abc" << true << "none" << QStringList{"message"} << "";
     QTest::newRow("no sensor silent") << "10" << false << "none" << QStringList() << "";
     QTest::newRow("no sensor, range first")
         << "100" << false << "none" << QStringList{"message"} << "";
@@ -577,6 +579,48 @@ void TestSensorOperations::lampLevel() {
     QCOMPARE(o.logLines, log.isEmpty() ? QStringList() : QStringList{log});
     QCOMPARE(o.setModeYes, o.frame.has_value());
     QVERIFY(!o.showFrame);
+}
+
+// Text in lamp_level or the shift dialog's box that is no 16-bit number, or
+// none at all, gets the operation's range message, before any question and
+// whether or not a sensor is selected; nothing is sent or logged.
+void TestSensorOperations::refusedText_data() {
+    QTest::addColumn<QString>("op"); // "lamp", "shift full", "shift empty"
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<QString>("message");
+    const QString lampRange = QStringLiteral("Значения могут быть от 1 до 99");
+    const QString shiftRange = QStringLiteral("Значения могут быть от -1000 до 1000");
+    const char* bad[] = {"1e9", "０１２", "2147483648", "", "0x10", "   ", "1 0"};
+    for (const char* text : bad) {
+        QTest::addRow("lamp '%s'", text) << "lamp" << text << true << lampRange;
+        QTest::addRow("shift full '%s'", text) << "shift full" << text << true << shiftRange;
+        QTest::addRow("shift empty '%s'", text) << "shift empty" << text << true << shiftRange;
+    }
+    QTest::newRow("lamp, no sensor") << "lamp"
+                                     << "x" << false << lampRange;
+    QTest::newRow("shift, no sensor") << "shift full"
+                                      << "x" << false << shiftRange;
+}
+
+void TestSensorOperations::refusedText() {
+    QFETCH(QString, op);
+    QFETCH(QString, text);
+    QFETCH(bool, selected);
+    QFETCH(QString, message);
+    ScriptedDialog dlg;
+    SensorContext ctx = connectedSensor(176);
+    if (!selected)
+        ctx.address.reset();
+    const Outcome o = op == "lamp"         ? Command1(ctx, text, dlg)
+                      : op == "shift full" ? sdv_hi(ctx, text, dlg)
+                                           : sdv_low(ctx, text, dlg);
+    QCOMPARE(kinds(dlg), QStringList{"message"});
+    QCOMPARE(dlg.messages(), QStringList{message});
+    QCOMPARE(frameHex(o), QStringLiteral("none"));
+    QVERIFY(!o.clearPending);
+    QVERIFY(o.logLines.isEmpty());
+    QVERIFY(!o.setModeYes);
 }
 
 void TestSensorOperations::password_data() {

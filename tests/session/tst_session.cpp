@@ -15,15 +15,19 @@ namespace {
 using testsupport::answer;
 
 struct Wire {
-    QQueue<QByteArray> incoming;
+    QQueue<QByteArray> incoming; // one piece arrives per tick
+    QByteArray arrived;          // the piece of this tick not read yet
+    bool tickRead = false;
     QList<QByteArray> written;
     int shortBy = 0; // a write reports this many bytes less
     bool vanished = false;
     int flushes = 0;
 };
 
-// A port whose reads come from a queue and whose writes are recorded on a
-// wire the test owns (it outlives the port the session closes).
+// A port whose reads come from a queue, one piece a tick (the piece's bytes
+// beyond the first read are still there for further reads of the same tick),
+// and whose writes are recorded on a wire the test owns (it outlives the port
+// the session closes).
 class ScriptPort : public Port {
 public:
     explicit ScriptPort(Wire& wire) : w(wire) {}
@@ -32,15 +36,25 @@ public:
     bool open(const QString&, QString*) override { return true; }
     void close() override {}
     bool isOpen() const override { return true; }
-    QByteArray read(int) override {
-        return w.incoming.isEmpty() ? QByteArray() : w.incoming.dequeue();
+    QByteArray read(int maxBytes) override {
+        if (!w.tickRead) {
+            w.tickRead = true;
+            w.arrived = w.incoming.isEmpty() ? QByteArray() : w.incoming.dequeue();
+        }
+        const QByteArray out = w.arrived.left(maxBytes);
+        w.arrived.remove(0, out.size());
+        return out;
     }
     bool waitForReadyRead(int) override { return !w.incoming.isEmpty(); }
     qint64 write(const QByteArray& b) override {
+        w.tickRead = false;
         w.written.append(b);
         return b.size() - w.shortBy;
     }
-    void flush() override { ++w.flushes; }
+    void flush() override {
+        ++w.flushes;
+        w.tickRead = false;
+    }
     bool hasVanished() const override { return w.vanished; }
 };
 
@@ -129,16 +143,19 @@ private slots:
         dialog = std::make_unique<ClosingDialog>();
         tones = std::make_unique<CountingTones>();
         s = std::make_unique<session::Session>();
-        rec->attach(*s);
         s->setDialog(dialog.get());
         s->setTones(tones.get());
         wire = Wire();
         port = &wire;
         s->attachPort(std::make_unique<ScriptPort>(wire));
-        // Sensor 1 selected; its identity request already went out.
+        // Sensor 1 selected; its identity request already went out and was
+        // answered.
         s->setSelectedAddress(1, "1");
         s->requestIdentity();
+        s->receive(answer(1, 0xFC, QByteArray::fromHex("40E201000000")));
         s->setPending({});
+        wire.flushes = 0;
+        rec->attach(*s);
     }
     void idleTickSendsDataPoll();
     void silenceIsReported();
@@ -157,6 +174,12 @@ private slots:
     void vanishedPortReported();
     void noTickWhileBusy();
     void portClosedDuringRefusalBox();
+    void strayBytesAroundAnAnswer_data();
+    void strayBytesAroundAnAnswer();
+    void twoFramesInOneRead();
+    void staleBacklogDropped();
+    void identityRetried_data();
+    void identityRetried();
 
 private:
     std::unique_ptr<Recorder> rec;
@@ -406,6 +429,78 @@ void TestSession::portClosedDuringRefusalBox() {
     QVERIFY(rec->events.isEmpty());
     s->tick(); // and later ticks find no port
     QVERIFY(port->written.isEmpty());
+}
+
+void TestSession::strayBytesAroundAnAnswer_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("before") << QByteArray::fromHex("A5FF00") << QByteArray();
+    QTest::newRow("after") << QByteArray() << QByteArray::fromHex("5A");
+    QTest::newRow("both") << QByteArray::fromHex("00") << QByteArray::fromHex("7E81");
+    QTest::newRow("a stray 0x3E") << QByteArray::fromHex("3E") << QByteArray();
+}
+
+void TestSession::strayBytesAroundAnAnswer() {
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    port->incoming.enqueue(before + answer(1, 0xEE, QByteArray::fromHex("0F")) + after);
+    s->tick();
+    QCOMPARE(rec->status, QString("Уст. новый уровень ав. ост. топлива."));
+    QCOMPARE(rec->events, QStringList{"lamp 15"});
+    QCOMPARE(rec->errBox, QStringList{"1 пом\r\n"});
+    QCOMPARE(dialog->messages(), QStringList());
+    QCOMPARE(s->noiseBytes(), before.size() + after.size());
+}
+
+void TestSession::twoFramesInOneRead() {
+    // The first answer is taken; the second counts as noise.
+    const QByteArray second = answer(1, 0xF8);
+    port->incoming.enqueue(answer(1, 0xEE, QByteArray::fromHex("0F")) + second);
+    s->tick();
+    QCOMPARE(rec->events, QStringList{"lamp 15"});
+    QCOMPARE(rec->status, QString("Уст. новый уровень ав. ост. топлива."));
+    QCOMPARE(s->noiseBytes(), second.size());
+}
+
+void TestSession::staleBacklogDropped() {
+    // Another station talked for a while: all but what one tick takes is
+    // dropped, and the next tick sees only the sensor's fresh answer.
+    port->incoming.enqueue(QByteArray(1000, char(0x55)));
+    port->incoming.enqueue(answer(1, 0xF8));
+    s->tick();
+    QCOMPARE(port->arrived, QByteArray());
+    // The 255 bytes taken hold no answer: they are handled as they came.
+    QCOMPARE(rec->errBox, (QStringList{"1 пом\r\n", "1 ош\r\n"}));
+    QCOMPARE(s->noiseBytes(), 745);
+    s->tick();
+    QCOMPARE(rec->status, QString("Пароль принят."));
+    QCOMPARE(s->noiseBytes(), 745);
+}
+
+void TestSession::identityRetried_data() {
+    QTest::addColumn<int>("lost");
+    QTest::addColumn<QString>("requests"); // I identity, D data poll, one a tick
+    QTest::newRow("lost once") << 1 << "IIDD";
+    QTest::newRow("lost three times") << 3 << "IIIIDD";
+    QTest::newRow("arrives much later") << 14 << "IIIIDDDDDDDDDIDDD";
+}
+
+void TestSession::identityRetried() {
+    QFETCH(int, lost);
+    QFETCH(QString, requests);
+    s->setSelectedAddress(2, "2");
+    s->requestIdentity(); // a new sensor: its identity is not known yet
+    QString sent;
+    for (int t = 0; t < requests.size(); ++t) {
+        if (t == lost + 1)
+            port->incoming.enqueue(answer(2, 0xFC, QByteArray::fromHex("40E20100B001")));
+        s->tick();
+        const quint8 code = quint8(port->written.last()[2]);
+        sent += code == 0xFC ? 'I' : code == 0xF0 ? 'D' : '?';
+    }
+    QCOMPARE(sent, requests);
+    QCOMPARE(s->firmware(), 176);
+    QVERIFY(!s->identityMissing());
 }
 
 QTEST_GUILESS_MAIN(TestSession)

@@ -45,6 +45,8 @@ FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks
     runner_->setDialog(&session_.dialog());
     runner_->setEngineControl([this] { session_.stopTicking(); },
                               [this] {
+                                  // The sensor may run another firmware now.
+                                  session_.forgetIdentity();
                                   if (session_.isOpen())
                                       session_.startTicking();
                               },

@@ -97,11 +97,16 @@ void RemotePage::gen_zapr_Click() {
     m.sglad = control<QLabel>(root_, "sglad")->text();
     const auto result = generator::generate(control<QComboBox>(root_, "VibGenCmd")->currentIndex(),
                                             in, session_.dialog());
-    if (!result)
+    // A refused value leaves no line behind that could be copied by mistake;
+    // an operation that ends without a word (no item selected, an address
+    // from 200 up for the status and shift items) leaves gen_txt as it was.
+    if (result.refused)
+        control<QLineEdit>(root_, "gen_txt")->clear();
+    if (!result.generated)
         return;
-    control<QLineEdit>(root_, "gen_txt")->setText(result->line);
-    if (result->echo)
-        session_.echo(result->frame);
+    control<QLineEdit>(root_, "gen_txt")->setText(result.generated->line);
+    if (result.generated->echo)
+        session_.echo(result.generated->frame);
 }
 
 void RemotePage::rdf_Click() {
