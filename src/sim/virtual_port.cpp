@@ -1,5 +1,7 @@
 #include "sim/virtual_port.h"
 
+#include <cmath>
+
 #include <QByteArray>
 
 VirtualPort::VirtualPort(std::shared_ptr<SimBus> bus, Timing timing)
@@ -102,7 +104,9 @@ qint64 VirtualPort::write(const QByteArray& bytes) {
 
     // A real port would pass the bytes on in pieces of at most 255, back to
     // back; the devices hear one unbroken stretch either way.
-    const QList<LineBurst> bursts = m_bus->transmit(taken);
+    QList<LineBurst> bursts = m_bus->transmit(taken);
+    if (m_strayPerWrite > 0)
+        addStraysLocked(bursts);
 
     auto lineStart = Clock::time_point{};
     if (m_timing == Timing::Realistic) {
@@ -165,6 +169,42 @@ void VirtualPort::setVanished(bool vanished) {
 void VirtualPort::setShortWrites(bool shortWrites) {
     std::lock_guard lock(m_mutex);
     m_shortWrites = shortWrites;
+}
+
+void VirtualPort::setStrayBytes(double perWrite, quint32 seed) {
+    std::lock_guard lock(m_mutex);
+    m_strayPerWrite = qMax(0.0, perWrite);
+    m_strayRandom.seed(seed);
+}
+
+void VirtualPort::addStraysLocked(QList<LineBurst>& bursts) {
+    // A Poisson count of stray bytes, split at random between the moment
+    // before the first reply and the moment after the last.
+    int count = 0;
+    const double limit = std::exp(-m_strayPerWrite);
+    double product = m_strayRandom.generateDouble();
+    while (product > limit && count < 255) {
+        ++count;
+        product *= m_strayRandom.generateDouble();
+    }
+    if (count == 0)
+        return;
+    QByteArray before, after;
+    for (int i = 0; i < count; ++i) {
+        const char byte = char(m_strayRandom.bounded(256));
+        (m_strayRandom.bounded(2) ? before : after).append(byte);
+    }
+    qint64 firstStart = 0, lastEnd = 0;
+    if (!bursts.isEmpty()) {
+        firstStart = bursts.first().startNs;
+        lastEnd = bursts.last().startNs + SimBus::wireTimeNs(bursts.last().bytes.size());
+    }
+    if (!before.isEmpty()) {
+        const qint64 start = qMax<qint64>(0, firstStart - SimBus::wireTimeNs(before.size()));
+        bursts.prepend({start, before});
+    }
+    if (!after.isEmpty())
+        bursts.append({lastEnd, after});
 }
 
 void VirtualPort::injectFromLine(const QByteArray& bytes, int delayUs) {

@@ -17,6 +17,7 @@
 
 #include <QList>
 #include <chrono>
+#include <QRandomGenerator>
 #include <condition_variable>
 #include <deque>
 #include <memory>
@@ -48,6 +49,12 @@ public:
     // Every write takes only the first half of its bytes (a 1-byte write
     // takes none); only those reach the line.
     void setShortWrites(bool shortWrites);
+    // Stray bytes on the line between answers, as an unbiased bus and engine
+    // noise produce them: with each write, on average `perWrite` random bytes
+    // arrive, some just before the replies (at the turnaround) and the rest
+    // just after them, never inside one. Deterministic for a seed; 0 turns
+    // the noise off. (Instant timing: the strays come with the replies.)
+    void setStrayBytes(double perWrite, quint32 seed = 1);
 
     // --- For tests and the demo ---
     // Bytes another station puts on the line, arriving delayUs from now.
@@ -76,6 +83,7 @@ private:
 
     void scheduleLocked(Clock::time_point lineStart, int hostBytes, const QList<LineBurst>& bursts);
     int availableLocked(Clock::time_point now) const;
+    void addStraysLocked(QList<LineBurst>& bursts);
     bool deadLocked() const { return m_handleDead || (m_open && m_unplugged); }
 
     std::shared_ptr<SimBus> m_bus;
@@ -92,4 +100,6 @@ private:
     bool m_unplugged = false;
     bool m_handleDead = false;
     bool m_shortWrites = false;
+    double m_strayPerWrite = 0;
+    QRandomGenerator m_strayRandom;
 };
