@@ -41,11 +41,10 @@ Figures run(double strayPerSecond, quint32 seed) {
     session.requestIdentity();
 
     Figures f;
-    QObject::connect(&session, &session::Session::dataReceived,
-                     [&](const sensor::DataAnswer& d) {
-                         if (d.fault == sensor::DataFault::None)
-                             ++f.answersShown;
-                     });
+    QObject::connect(&session, &session::Session::dataReceived, [&](const sensor::DataAnswer& d) {
+        if (d.fault == sensor::DataFault::None)
+            ++f.answersShown;
+    });
     constexpr int Ticks = 60;
     for (int t = 1; t <= Ticks; ++t) {
         // What this tick reads answers the frame written by the one before.
@@ -56,7 +55,8 @@ Figures run(double strayPerSecond, quint32 seed) {
         if (f.identityTick < 0 && session.firmware() == 176)
             f.identityTick = t;
     }
-    f.wrongAnswerBoxes = int(dialog.messages().count(QStringLiteral("Ответ не соответствует запросу")));
+    f.wrongAnswerBoxes =
+        int(dialog.messages().count(QStringLiteral("Ответ не соответствует запросу")));
     f.noiseBytes = session.noiseBytes();
     return f;
 }
@@ -65,7 +65,8 @@ Figures run(double strayPerSecond, quint32 seed) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    std::printf("stray bytes/s  data answers shown  share   boxes  firmware known  noise dropped\n");
+    std::printf(
+        "stray bytes/s  data answers shown  share   boxes  firmware known  noise dropped\n");
     bool met = true;
     for (double rate : {0.0, 1.0, 5.0, 20.0}) {
         // Several seeds, so that one lucky draw does not decide.

@@ -41,6 +41,10 @@ QList<QByteArray> writePieces(const QByteArray& bytes, int maxPiece) {
 } // namespace serial
 
 SerialPort::SerialPort() : m_port(std::make_unique<QSerialPort>()) {
+    // What the line sends between two ticks is taken by the next one and the
+    // rest dropped; the port never has to hold more than a few seconds of a
+    // busy bus.
+    m_port->setReadBufferSize(ReadBufferBytes);
     QObject::connect(m_port.get(), &QSerialPort::errorOccurred, m_port.get(),
                      [this](QSerialPort::SerialPortError e) {
                          if (m_port->isOpen() && meansGone(e))

@@ -22,6 +22,9 @@ QList<QByteArray> writePieces(const QByteArray& bytes, int maxPiece = MaxWritePi
 
 class SerialPort : public Port {
 public:
+    // The most the port keeps unread: 16 KiB, over 8 s of a full 19200-baud line.
+    static constexpr qint64 ReadBufferBytes = 16 * 1024;
+
     SerialPort();
     ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;

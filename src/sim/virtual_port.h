@@ -16,8 +16,8 @@
 #include "sim/sim_bus.h"
 
 #include <QList>
-#include <chrono>
 #include <QRandomGenerator>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <memory>
