@@ -46,8 +46,8 @@ const QString NotFinished = QStringLiteral("Прошивка не заверше
                                            "загрузчика: не отключая питание, нажмите \"Пуск\" "
                                            "ещё раз.");
 
-// The image is chosen; the first sensor is powered up with its loader running.
-std::shared_ptr<Stm8Bootloader> prepareRun(WindowHarness& h, const QByteArray& image) {
+// The image is written to a file and chosen with "Открыть файл"; returns its path.
+QString chooseImage(WindowHarness& h, const QByteArray& image) {
     const QString path = h.dir.path() + "/fw.cri";
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(image) != image.size())
@@ -55,6 +55,12 @@ std::shared_ptr<Stm8Bootloader> prepareRun(WindowHarness& h, const QByteArray& i
     f.close();
     h.dialog.fileAnswers.enqueue(path);
     h.run("Command8_Click");
+    return path;
+}
+
+// The image is chosen; the first sensor is powered up with its loader running.
+std::shared_ptr<Stm8Bootloader> prepareRun(WindowHarness& h, const QByteArray& image) {
+    chooseImage(h, image);
     h.dialog.clear();
     auto sensor = h.line.sensors.first();
     auto loader = std::make_shared<Stm8Bootloader>();
@@ -128,14 +134,8 @@ void TestFirmwareWindow::flashesAndResumesEngine() {
     WindowHarness h({1});
     h.open();
     h.findSensors();
-    const QString path = h.dir.path() + "/fw.cri";
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
     const QByteArray image = makeImage(3);
-    f.write(image);
-    f.close();
-    h.dialog.fileAnswers.enqueue(path);
-    h.run("Command8_Click");
+    const QString path = chooseImage(h, image);
     QCOMPARE(h.dialog.calls.last().kind, QString("open"));
     QCOMPARE(h.dialog.calls.last().title, QString("Open"));
     QCOMPARE(h.dialog.calls.last().extra, QString("Bin Files (*.cri)"));
@@ -191,13 +191,7 @@ void TestFirmwareWindow::cancelDuringSyncKeepsPortUsable() {
     WindowHarness h({1});
     h.open();
     h.findSensors();
-    const QString path = h.dir.path() + "/fw.cri";
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(makeImage(1));
-    f.close();
-    h.dialog.fileAnswers.enqueue(path);
-    h.run("Command8_Click");
+    chooseImage(h, makeImage(1));
     h.dialog.clear();
     // Nobody powers the sensor up into its loader: the sync wait goes on.
     h.line.sensors.first()->setMuted(true);
@@ -310,14 +304,8 @@ void TestFirmwareWindow::closingDuringARun() {
     QFETCH(bool, yes);
     WindowHarness h({1});
     h.open();
-    const QString path = h.dir.path() + "/fw.cri";
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
     const QByteArray image = makeImage(2);
-    f.write(image);
-    f.close();
-    h.dialog.fileAnswers.enqueue(path);
-    h.run("Command8_Click");
+    chooseImage(h, image);
     h.dialog.clear();
     // The sensor is not powered up yet: the run waits for the sync answer.
     h.line.sensors.first()->setMuted(true);
