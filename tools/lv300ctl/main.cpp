@@ -255,7 +255,7 @@ public:
     // Why an operation sent nothing.
     int stopped(int messagesBefore) {
         if (dlg_.messages().size() > messagesBefore)
-            return out_.fail(Usage, QStringLiteral("usage"), dlg_.messages().last());
+            return out_.failShown(Usage, QStringLiteral("usage"), dlg_.messages().last());
         if (dlg_.noTerminal())
             return out_.fail(Usage, QStringLiteral("not-confirmed"),
                              QStringLiteral("the operation asks for confirmation: use --yes"));
@@ -562,7 +562,7 @@ int cmdGateway(const Options& o, Output& out, TerminalDialog& dlg) {
     const generator::Result r = generator::generate(index, in, dlg);
     if (!r.generated) {
         if (dlg.messages().size() > shown)
-            return usage(out, dlg.messages().last());
+            return out.failShown(Usage, QStringLiteral("usage"), dlg.messages().last());
         return usage(out, QStringLiteral("no line for these inputs"));
     }
     out.result(QJsonObject{{QStringLiteral("item"), generator::itemNames().value(index)},

@@ -32,4 +32,10 @@ int Output::fail(int exitCode, const QString& kind, const QString& text) {
     return exitCode;
 }
 
+int Output::failShown(int exitCode, const QString& kind, const QString& text) {
+    if (json_)
+        return fail(exitCode, kind, text);
+    return exitCode;
+}
+
 } // namespace ctl

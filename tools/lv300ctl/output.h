@@ -28,6 +28,8 @@ public:
     void result(const QJsonObject& object, const QString& text);
     // A failure; returns the exit code. kind is the JSON "code".
     int fail(int exitCode, const QString& kind, const QString& text);
+    // A failure whose message the dialogue already put on stderr.
+    int failShown(int exitCode, const QString& kind, const QString& text);
 
 private:
     bool json_;
