@@ -89,6 +89,23 @@ void Stm8Bootloader::applyStuck() {
         m_memory[address] = value;
 }
 
+void Stm8Bootloader::takeAddressByte(quint8 byte, Phase next, QList<SimReply>& out,
+                                     const std::function<bool()>& valid) {
+    m_collect.append(char(byte));
+    if (m_collect.size() < 5)
+        return;
+    m_address = collectedAddress();
+    const bool checkOk = xorOf(m_collect, 4) == byte;
+    m_collect.clear();
+    if (!checkOk || !valid()) {
+        m_phase = Phase::Command;
+        answer(out, Nack, m_timing.turnaroundUs);
+        return;
+    }
+    m_phase = next;
+    answer(out, Ack, m_timing.turnaroundUs);
+}
+
 quint32 Stm8Bootloader::collectedAddress() const {
     return (quint32(quint8(m_collect[0])) << 24) | (quint32(quint8(m_collect[1])) << 16) |
            (quint32(quint8(m_collect[2])) << 8) | quint32(quint8(m_collect[3]));
@@ -222,22 +239,8 @@ void Stm8Bootloader::handle(quint8 byte, QList<SimReply>& out) {
             return;
         }
     case Phase::WriteAddress:
-        m_collect.append(char(byte));
-        if (m_collect.size() < 5)
-            return;
-        {
-            m_address = collectedAddress();
-            const bool checkOk = xorOf(m_collect, 4) == byte;
-            m_collect.clear();
-            if (!checkOk || !writable(m_address, 1)) {
-                m_phase = Phase::Command;
-                answer(out, Nack, m_timing.turnaroundUs);
-                return;
-            }
-            m_phase = Phase::WriteData;
-            answer(out, Ack, m_timing.turnaroundUs);
-            return;
-        }
+        return takeAddressByte(byte, Phase::WriteData, out,
+                               [this] { return writable(m_address, 1); });
     case Phase::WriteData: {
         m_collect.append(char(byte));
         const int length = quint8(m_collect.at(0)) + 1;
@@ -263,22 +266,8 @@ void Stm8Bootloader::handle(quint8 byte, QList<SimReply>& out) {
         return;
     }
     case Phase::ReadAddress:
-        m_collect.append(char(byte));
-        if (m_collect.size() < 5)
-            return;
-        {
-            m_address = collectedAddress();
-            const bool checkOk = xorOf(m_collect, 4) == byte;
-            m_collect.clear();
-            if (!checkOk || m_address >= m_memory.size()) {
-                m_phase = Phase::Command;
-                answer(out, Nack, m_timing.turnaroundUs);
-                return;
-            }
-            m_phase = Phase::ReadCount;
-            answer(out, Ack, m_timing.turnaroundUs);
-            return;
-        }
+        return takeAddressByte(byte, Phase::ReadCount, out,
+                               [this] { return m_address < m_memory.size(); });
     case Phase::ReadCount: {
         m_collect.append(char(byte));
         if (m_collect.size() < 2)

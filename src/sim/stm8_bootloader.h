@@ -115,6 +115,10 @@ private:
     void handle(quint8 byte, QList<SimReply>& out);
     bool writable(quint32 address, int length) const;
     quint32 collectedAddress() const;
+    // One byte of an address (4 bytes and their XOR); once all are there the
+    // command goes on to `next` when the check and `valid` agree, else NACK.
+    void takeAddressByte(quint8 byte, Phase next, QList<SimReply>& out,
+                         const std::function<bool()>& valid);
     void applyStuck();
     void erase(quint32 first, quint32 last);
 
