@@ -68,8 +68,19 @@ void BootloaderSession::setLog(const QString& text, bool caretToEnd) {
     sink_.logText(log_, caretToEnd);
 }
 
+// A cancel takes effect at once, except in the middle of a command the
+// bootloader is answering: cut there, the bootloader would wait for the rest
+// of an address or of 129 data bytes and take the next run's sync bytes for
+// them. The command is finished first, which takes milliseconds.
+bool BootloaderSession::cancelNow() {
+    if (!cancel_.load() || inCommand_)
+        return false;
+    cancelled_ = true;
+    return true;
+}
+
 bool BootloaderSession::send(const QByteArray& bytes) {
-    if (cancel_.load()) {
+    if (cancelNow()) {
         cancelled_ = true;
         return false;
     }
@@ -122,7 +133,7 @@ QByteArray BootloaderSession::readOnce() {
     QByteArray got;
     int waited = 0;
     for (;;) {
-        if (cancel_.load()) {
+        if (cancelNow()) {
             cancelled_ = true;
             return {};
         }
@@ -141,7 +152,7 @@ QByteArray BootloaderSession::readOnce() {
     if (first == Ack || first == Nack)
         return got;
     while (got.size() < MaxReadBytes && waited < ReadTimeoutMs) {
-        if (cancel_.load()) {
+        if (cancelNow()) {
             cancelled_ = true;
             return {};
         }
@@ -168,18 +179,29 @@ quint8 BootloaderSession::awaitAnswer(QByteArray* following) {
         const QByteArray answer = readOnce();
         if (stopped())
             return 0;
-        if (answer.isEmpty())
+        if (answer.isEmpty()) {
+            // A bootloader that has gone quiet is not held on for.
+            if (inCommand_ && cancel_.load()) {
+                inCommand_ = false;
+                cancelNow();
+                return 0;
+            }
             continue;
+        }
         if (quint8(answer.at(0)) == Ack) {
             if (following)
                 *following = answer.mid(1);
             return Ack;
         }
         if (quint8(answer.at(0)) == Nack) {
+            // The bootloader is back at its command level.
+            inCommand_ = false;
             sink_.message(texts::Nack);
             return 0;
         }
     }
+    // Nothing to wait for: a cancel need not hold on.
+    inCommand_ = false;
     return NoAnswer;
 }
 
@@ -188,7 +210,7 @@ quint8 BootloaderSession::awaitAnswer(QByteArray* following) {
 bool BootloaderSession::readMore(QByteArray& got, int count) {
     int waited = 0;
     while (got.size() < count) {
-        if (cancel_.load()) {
+        if (cancelNow()) {
             cancelled_ = true;
             return false;
         }
@@ -210,6 +232,7 @@ bool BootloaderSession::readMore(QByteArray& got, int count) {
 std::optional<QByteArray> BootloaderSession::readMemory(quint32 address, int length) {
     if (length < 1 || length > 256)
         return std::nullopt;
+    const CommandScope command(*this);
     if (wrstr(bytesOf({0x11, 0xEE})) != Ack || wrstr(addressFrame(address)) != Ack)
         return std::nullopt;
     const quint8 n = quint8(length - 1);
@@ -342,9 +365,13 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
     synced_ = true;
 
     // Erase the program memory; the answers are not examined.
-    wrstr(bytesOf({0x43, 0xBC}));
-    wrstr(bytesOf({0xFF, 0x00}));
+    {
+        const CommandScope command(*this);
+        wrstr(bytesOf({0x43, 0xBC}));
+        wrstr(bytesOf({0xFF, 0x00}));
+    }
     if (params.resetCalibrations) {
+        const CommandScope command(*this);
         wrstr(bytesOf({0x43, 0xBC}));
         wrstr(bytesOf({0xEE, 0x11}));
     }
@@ -352,6 +379,7 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
     // Option bytes from the header, one byte each; the answers are not examined.
     for (int k = 0; k < CriImage::OptionByteCount; ++k) {
         const quint8 v = image.optionByte(k);
+        const CommandScope command(*this);
         wrstr(bytesOf({0x31, 0xCE}));
         wrstr(addressFrame(CriImage::optionByteAddress(k)));
         wrstr(bytesOf({0x00, v, v}));
@@ -385,6 +413,7 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
         // A refused write command or address is reported and the block still
         // attempted, but the block cannot be trusted: the run fails.
         blockSent_ = true;
+        const CommandScope command(*this);
         if (wrstr(bytesOf({0x31, 0xCE})) != Ack) {
             if (stopped())
                 break;

@@ -120,6 +120,19 @@ private:
         quint32 address;
         QByteArray bytes;
     };
+    // One bootloader command (its bytes and answers): a cancel that came
+    // before it stops the run here; one that comes during it lets it finish.
+    struct CommandScope {
+        explicit CommandScope(BootloaderSession& s) : s_(s) {
+            if (!s_.cancelNow())
+                s_.inCommand_ = true;
+        }
+        ~CommandScope() { s_.inCommand_ = false; }
+        CommandScope(const CommandScope&) = delete;
+        CommandScope& operator=(const CommandScope&) = delete;
+        BootloaderSession& s_;
+    };
+    bool cancelNow();
     bool stopped() const { return cancelled_ || portFailed_ || portLost_; }
     Outcome stopOutcome() const;
     bool send(const QByteArray& bytes);
@@ -137,6 +150,7 @@ private:
     SessionSink& sink_;
     const std::atomic<bool>& cancel_;
     bool cancelled_ = false;
+    bool inCommand_ = false;
     bool portFailed_ = false;
     bool portLost_ = false;
     bool failed_ = false;

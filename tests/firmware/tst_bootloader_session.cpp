@@ -686,6 +686,31 @@ private slots:
         QCOMPARE(rig.port.pending(), 0);
         QVERIFY(rig.port.read().isEmpty());
     }
+
+    // A cancel between a block's address and its data: the block is finished,
+    // so the bootloader waits at its command level and the next run goes
+    // through at once instead of feeding sync bytes into the data.
+    void cancelMidCommandLeavesTheLoaderReady() {
+        Rig rig;
+        const QByteArray image = makeImage(165, 160);
+        rig.port.onWrite = [&](int attempt, const QByteArray&) {
+            if (attempt == 16) // the first block's address
+                rig.cancel = true;
+        };
+        const SessionResult cut = rig.run(image, SensorType::LV300, false);
+        QCOMPARE(cut.outcome, Outcome::Cancelled);
+        QCOMPARE(cut.blocksWritten, 1);
+        QCOMPARE(rig.loader->stats().goCommands, 0);
+        rig.port.onWrite = nullptr;
+        rig.cancel = false;
+        rig.port.writes.clear();
+        QCOMPARE(rig.run(image, SensorType::LV300, false).outcome, Outcome::Done);
+        // As after a failed run: the first sync byte is taken for a command,
+        // the second refused.
+        QCOMPARE(rig.port.writes.mid(0, 2), (QList<QByteArray>{bytes({0x7F}), bytes({0x7F})}));
+        QCOMPARE(rig.port.writes.count(bytes({0x7F})), 2);
+        QCOMPARE(rig.loader->memory(0x9000, 5 * 128), image.mid(64 + 160 * 128));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstBootloaderSession)
