@@ -1,7 +1,13 @@
 // Serves the simulated sensor line on a pseudo-terminal, so that the
 // configurator (or any serial program) can open it like a real port.
 //
-//   lv300-sim [--addresses 1,5] [--verbose] [--ignore-stdin]
+//   lv300-sim [--addresses 1,5] [--password P] [--bootloader [--loader-memory FILE]]
+//             [--verbose] [--ignore-stdin]
+//
+// --password locks every sensor with that password. --bootloader arms the STM8
+// bootloader of the first sensor: a firmware run's sync bytes start it, as if
+// the sensor were switched off and on; --loader-memory writes its 64 KiB
+// memory map to FILE when the simulator ends.
 //
 // The first line on stdout is the device path to open (for example
 // /dev/pts/7). The simulator runs until it gets SIGTERM or SIGINT, or until
@@ -19,6 +25,7 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QSaveFile>
 #include <QStringList>
 
 #include <cerrno>
@@ -29,6 +36,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <map>
+#include <optional>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -86,7 +94,9 @@ QString hex(const QByteArray& b) {
 }
 
 int usage(const char* why) {
-    std::fprintf(stderr, "%s\nusage: lv300-sim [--addresses 1,5] [--verbose] [--ignore-stdin]\n",
+    std::fprintf(stderr,
+                 "%s\nusage: lv300-sim [--addresses 1,5] [--password P] [--bootloader "
+                 "[--loader-memory FILE]] [--verbose] [--ignore-stdin]\n",
                  why);
     return 2;
 }
@@ -109,9 +119,26 @@ int main(int argc, char** argv) {
     QList<quint8> addresses{1, 5};
     bool verbose = false;
     bool watchStdin = true;
+    std::optional<quint32> password;
+    bool bootloader = false;
+    QString loaderMemory;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& a = args.at(i);
-        if (a == QLatin1String("--verbose")) {
+        if (a == QLatin1String("--password") || a == QLatin1String("--loader-memory")) {
+            if (i + 1 >= args.size())
+                return usage("the option needs a value");
+            const QString value = args.at(++i);
+            if (a == QLatin1String("--loader-memory")) {
+                loaderMemory = value;
+                continue;
+            }
+            bool ok = false;
+            password = value.toUInt(&ok);
+            if (!ok)
+                return usage("--password is a number");
+        } else if (a == QLatin1String("--bootloader")) {
+            bootloader = true;
+        } else if (a == QLatin1String("--verbose")) {
             verbose = true;
         } else if (a == QLatin1String("--ignore-stdin")) {
             watchStdin = false;
@@ -172,6 +199,13 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     DemoLine line = makeDemoLine(addresses);
+    if (password)
+        for (const auto& sensor : std::as_const(line.sensors))
+            sensor->setPassword(*password);
+    if (bootloader)
+        armBootloader(line, line.sensors.first()->address());
+    if (!loaderMemory.isEmpty() && !bootloader)
+        return usage("--loader-memory needs --bootloader");
 
     std::printf("%s\n", slavePath.constData());
     std::fflush(stdout);
@@ -249,6 +283,15 @@ int main(int argc, char** argv) {
 
     ::close(slave);
     ::close(master);
+    if (!loaderMemory.isEmpty()) {
+        QSaveFile out(loaderMemory);
+        const QByteArray memory = line.loader->memory(0, 0x10000);
+        if (!out.open(QIODevice::WriteOnly) || out.write(memory) != memory.size() ||
+            !out.commit()) {
+            std::fprintf(stderr, "lv300-sim: cannot write %s\n", qPrintable(loaderMemory));
+            return 1;
+        }
+    }
     return 0;
 }
 

@@ -43,3 +43,17 @@ DemoLine makeDemoLine(const QList<quint8>& addresses) {
     }
     return line;
 }
+
+std::shared_ptr<Stm8Bootloader> armBootloader(DemoLine& line, quint8 address, int syncFrom) {
+    for (const auto& sensor : std::as_const(line.sensors)) {
+        if (sensor->address() != address)
+            continue;
+        auto loader = std::make_shared<Stm8Bootloader>();
+        loader->answerSyncFrom(syncFrom);
+        loader->setOnGo(sensor->leaveBootloaderCallback());
+        sensor->armBootloader(loader);
+        line.loader = loader;
+        return loader;
+    }
+    return nullptr;
+}

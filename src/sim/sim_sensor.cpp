@@ -92,6 +92,13 @@ QList<SimReply> SimSensor::onHostBytes(const QByteArray& bytes) {
         const std::shared_ptr<SimDevice> loader = m_loader;
         return loader->onHostBytes(bytes);
     }
+    if (m_armedLoader && !bytes.isEmpty() &&
+        bytes.count(char(Stm8Bootloader::Sync)) == bytes.size()) {
+        m_armedLoader->powerUp();
+        m_loader = m_armedLoader;
+        const std::shared_ptr<SimDevice> loader = m_loader;
+        return loader->onHostBytes(bytes);
+    }
     if (m_muted || bytes.size() < 3 || byteAt(bytes, 0) != RequestPrefix ||
         !frame::answerIntact(bytes))
         return {};
@@ -499,6 +506,10 @@ void SimSensor::leaveBootloader() {
 bool SimSensor::inBootloader() const {
     std::lock_guard lock(m_mutex);
     return m_loader != nullptr;
+}
+void SimSensor::armBootloader(std::shared_ptr<Stm8Bootloader> loader) {
+    std::lock_guard lock(m_mutex);
+    m_armedLoader = std::move(loader);
 }
 std::function<void()> SimSensor::leaveBootloaderCallback() {
     return [this] { leaveBootloader(); };

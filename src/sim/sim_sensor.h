@@ -32,6 +32,7 @@
 
 #include "sensor/requests.h"
 #include "sim/sim_device.h"
+#include "sim/stm8_bootloader.h"
 
 #include <QByteArray>
 #include <QList>
@@ -179,6 +180,13 @@ public:
     // A callable for the loader to keep and call (on its Go command) to hand
     // the line back to the sensor. The sensor must outlive the loader.
     std::function<void()> leaveBootloaderCallback();
+    // The technician will switch the sensor off and on for a firmware run:
+    // from now on a request of sync bytes (0x7F) alone, heard while the
+    // sensor runs its program, starts this loader afresh (memory kept) and
+    // hands it the line, as the ROM does at power-up. The loader answers from
+    // its own answerSyncFrom count, which models how long the power-cycle
+    // takes. Its Go hands the line back; the next run starts it again.
+    void armBootloader(std::shared_ptr<Stm8Bootloader> loader);
 
 private:
     struct Answer {
@@ -237,4 +245,5 @@ private:
     quint8 m_replacedCode = 0;
     int m_replaceCount = 0;
     std::shared_ptr<SimDevice> m_loader;
+    std::shared_ptr<Stm8Bootloader> m_armedLoader;
 };
