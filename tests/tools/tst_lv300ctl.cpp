@@ -1,9 +1,12 @@
 // The command-line twin as a user runs it: the real binary against the
 // built-in simulator, checked for its exit codes, JSON lines and files.
 
+#include "firmware/bootloader_session.h"
+#include "firmware/cri_image.h"
 #include "link/frame.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +14,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 
@@ -27,17 +32,51 @@ struct Run {
     }
 };
 
-Run run(const QStringList& args,
-        const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+QString binary(const char* name) {
+    return QCoreApplication::applicationDirPath() + u'/' + QLatin1String(name);
+}
+
+Run run(const QStringList& args, const QString& program = binary("lv300ctl")) {
     QProcess p;
-    p.setProcessEnvironment(env);
-    p.start(QCoreApplication::applicationDirPath() + QStringLiteral("/lv300ctl"), args);
+    p.start(program, args);
     p.closeWriteChannel(); // no terminal: questions are refused without --yes
     if (!p.waitForFinished(30000))
         p.kill();
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
 }
+
+// lv300-sim serving its sensors on a pseudo-terminal, as a real port.
+class PtySim {
+public:
+    explicit PtySim(const QStringList& options) {
+        // Into a file: a full pipe nobody reads would stall the simulator.
+        sim_.setStandardErrorFile(dir_.filePath(QStringLiteral("sim.log")));
+        sim_.start(binary("lv300-sim"), options);
+        if (sim_.waitForReadyRead(10000))
+            path_ = QString::fromLocal8Bit(sim_.readLine()).trimmed();
+    }
+    ~PtySim() { stop(); }
+    QString path() const { return path_; }
+    // Ends the simulator as closing its input does; it then writes what it
+    // was asked to keep.
+    void stop() {
+        if (sim_.state() == QProcess::NotRunning)
+            return;
+        sim_.closeWriteChannel();
+        if (!sim_.waitForFinished(10000))
+            sim_.kill();
+    }
+    QByteArray log() const {
+        QFile f(dir_.filePath(QStringLiteral("sim.log")));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private:
+    QTemporaryDir dir_;
+    QProcess sim_;
+    QString path_;
+};
 
 QStringList sim(const QStringList& more) {
     return QStringList{QStringLiteral("--port"), QStringLiteral("sim"), QStringLiteral("--json")} +
@@ -145,22 +184,6 @@ private slots:
                  QStringLiteral("not-confirmed"));
     }
 
-    void lockedSensorRefusesAWrite() {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("LV300CTL_SIM_PASSWORD"), QStringLiteral("77"));
-        const Run r =
-            run(sim({QStringLiteral("--yes"), QStringLiteral("lamp"), QStringLiteral("20")}), env);
-        QCOMPARE(r.code, 3);
-        QCOMPARE(r.json().value(0),
-                 (QJsonObject{{"error", QStringLiteral("Неверный пароль.")}, {"code", "refused"}}));
-        // The right password unlocks nothing across runs, but is accepted.
-        const Run p = run(
-            sim({QStringLiteral("password"), QStringLiteral("enter"), QStringLiteral("77")}), env);
-        QCOMPARE(p.code, 0);
-        QCOMPARE(p.json().value(0).value(QStringLiteral("status")).toString(),
-                 QStringLiteral("Пароль принят."));
-    }
-
     void silentAddressIsNoAnswer() {
         const Run r =
             run(sim({QStringLiteral("--address"), QStringLiteral("9"), QStringLiteral("info")}));
@@ -209,6 +232,92 @@ private slots:
         QCOMPARE(missing.code, 4);
         QCOMPARE(missing.json().value(0).value(QStringLiteral("code")).toString(),
                  QStringLiteral("file"));
+    }
+
+    void lockedSensorRefusesAWrite() {
+        PtySim line({QStringLiteral("--password"), QStringLiteral("77")});
+        QVERIFY(!line.path().isEmpty());
+        const QStringList port{QStringLiteral("--port"), line.path(), QStringLiteral("--json")};
+        const Run r = run(port + QStringList{"--yes", "lamp", "20"});
+        QCOMPARE(r.code, 3);
+        QCOMPARE(r.json().value(0),
+                 (QJsonObject{{"error", QStringLiteral("Неверный пароль.")}, {"code", "refused"}}));
+        const Run p = run(port + QStringList{"password", "enter", "77"});
+        QCOMPARE(p.code, 0);
+        QCOMPARE(p.json().value(0).value(QStringLiteral("status")).toString(),
+                 QStringLiteral("Пароль принят."));
+    }
+
+    // Ctrl-C in the middle of a run: exit 130, no Go, and the bootloader
+    // still takes the next run, which writes the image as the window does.
+    void flashCancelledThenDone() {
+        QTemporaryDir dir;
+        const QString imagePath = dir.filePath(QStringLiteral("fw.cri"));
+        QByteArray image(64, '\0');
+        image[19] = char(0x5A);
+        for (int i = 0; i < 160 + 200; ++i)
+            image += QByteArray(128, char(i < 160 ? 0xA0 + i % 8 : i % 200));
+        image[64 + 160 * 128] = '#';
+        QFile f(imagePath);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(image) == image.size());
+        f.close();
+        const QString memoryPath = dir.filePath(QStringLiteral("memory.bin"));
+        PtySim line({QStringLiteral("--bootloader"), QStringLiteral("--loader-memory"), memoryPath,
+                     QStringLiteral("--verbose")});
+        const QStringList args{"--port", line.path(), "--json",
+                               "flash",  imagePath,   "--reset-calibration"};
+
+        QProcess p;
+        p.start(binary("lv300ctl"), args);
+        p.closeWriteChannel();
+        p.setReadChannel(QProcess::StandardError);
+        // Some blocks written, many more to go.
+        const QRegularExpression midway(QStringLiteral("written ([1-9]|[1-9][0-9])/208"));
+        QByteArray err;
+        while (!QString::fromUtf8(err).contains(midway) && p.waitForReadyRead(10000))
+            err += p.readAllStandardError();
+        QVERIFY2(QString::fromUtf8(err).contains(midway), err.constData());
+        ::kill(pid_t(p.processId()), SIGINT);
+        QVERIFY(p.waitForFinished(10000));
+        err += p.readAllStandardError();
+        QVERIFY2(p.exitCode() == 130, err.constData());
+        QCOMPARE(QJsonDocument::fromJson(p.readAllStandardOutput()).object().value("code"),
+                 QJsonValue(QStringLiteral("cancelled")));
+        const QByteArray Go = "host: 21 DE";
+        QVERIFY(!line.log().contains(Go));
+
+        const Run again = run(args);
+        QCOMPARE(again.code, 0);
+        QCOMPARE(again.json().value(0).value(QStringLiteral("blocks")).toInt(), 208);
+        QVERIFY(line.log().contains(Go));
+        line.stop();
+        QFile m(memoryPath);
+        QVERIFY(m.open(QIODevice::ReadOnly));
+        const QByteArray memory = m.readAll();
+        QCOMPARE(memory.size(), 0x10000);
+        const auto cri = firmware::CriImage::fromBytes(image);
+        const firmware::SensorLayout layout = firmware::layoutOf(firmware::SensorType::LV300);
+        QCOMPARE(memory.at(0x4803), char(0x5A));
+        for (int i = 0; i < cri->blockCount(); ++i)
+            if (i < layout.eepromBlocks || i >= layout.programBlock)
+                QVERIFY2(memory.mid(int(cri->blockAddress(i)), 128) == cri->block(i),
+                         qPrintable(QString::number(i)));
+    }
+
+    void logKeepsTheExchange() {
+        // Run from a folder of its own, since the log goes beside the program.
+        QTemporaryDir dir;
+        const QString copy = dir.filePath(QStringLiteral("lv300ctl"));
+        QVERIFY(QFile::copy(binary("lv300ctl"), copy));
+        const Run r = run({"--port", "sim", "--log", "--yes", "lamp", "20"}, copy);
+        QCOMPARE(r.code, 0);
+        const QStringList logs = QDir(dir.filePath("log")).entryList({"*.log"});
+        QCOMPARE(logs.size(), 1);
+        QFile f(dir.filePath("log/" + logs.first()));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray text = f.readAll();
+        QVERIFY(text.contains("lv300ctl --port sim --log --yes lamp 20"));
+        QVERIFY(text.contains(": Cmd Set Lamp Level: 20\"\r\n"));
     }
 
     void gatewayPrintsTheLine() {

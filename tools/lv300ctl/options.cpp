@@ -10,7 +10,9 @@ const QSet<QString> ValueOptions{QStringLiteral("--port"),      QStringLiteral("
                                  QStringLiteral("--smoothing"), QStringLiteral("--value")};
 const QSet<QString> CommandFlags{QStringLiteral("--invert"), QStringLiteral("--range4096"),
                                  QStringLiteral("--litres"), QStringLiteral("--percent"),
-                                 QStringLiteral("--csv"),    QStringLiteral("--write-code")};
+                                 QStringLiteral("--csv"),    QStringLiteral("--write-code"),
+                                 QStringLiteral("--lv200"),  QStringLiteral("--reset-calibration"),
+                                 QStringLiteral("--verify")};
 
 // A negative number is a word, not an option ("shift-empty -20").
 bool isNumberWord(const QString& a) {
@@ -91,6 +93,9 @@ QString helpText() {
         "  --json          one JSON object per line on stdout\n"
         "  --timeout MS    time to wait for each answer, default 1000\n"
         "  --yes           answer every question of an operation with Yes\n"
+        "  --log           append the exchange to a work log, as the configurator\n"
+        "                  keeps one (log/ddmmyyyy_hhmmss.log beside the program, or\n"
+        "                  in ~/.local/share/lv300-configurator/log)\n"
         "  --help, --version\n"
         "\n"
         "Commands:\n"
@@ -117,12 +122,15 @@ QString helpText() {
         "                             enter-password, status, serial-version,\n"
         "                             shift-full, shift-empty, full, empty, mode,\n"
         "                             set-password (--address is the remote sensor)\n"
+        "  flash FILE.cri [--lv200] [--reset-calibration] [--verify]\n"
+        "                             firmware through the sensor's bootloader: switch\n"
+        "                             the sensor off and on when asked; progress on\n"
+        "                             stderr; --verify reads every block back first\n"
         "  replay FILE                decode the answers recorded in a work log\n"
         "\n"
         "Exit codes: 0 done; 1 no answer or a bad answer; 2 wrong usage;\n"
         "3 refused by the sensor (password); 4 file error; 5 port error;\n"
-        "130 cancelled.\n"
-        "Not in this version: flash, --log.\n");
+        "130 cancelled (Ctrl-C).\n");
 }
 
 } // namespace ctl

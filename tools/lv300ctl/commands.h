@@ -1,0 +1,21 @@
+#pragma once
+// The commands of lv300ctl; each returns its exit code.
+
+#include "options.h"
+#include "output.h"
+#include "terminal_dialog.h"
+
+namespace ctl {
+
+// Commands without a port.
+int cmdPorts(const Options& o, Output& out);
+int cmdGateway(const Options& o, Output& out, TerminalDialog& dlg);
+int cmdReplay(const Options& o, Output& out, TerminalDialog& dlg);
+
+// The commands that work on one sensor.
+int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg);
+
+// Firmware through the sensor's bootloader.
+int cmdFlash(const Options& o, Output& out, TerminalDialog& dlg);
+
+} // namespace ctl

@@ -1,0 +1,298 @@
+#include "link.h"
+
+#include "link/frame.h"
+#include "link/port_list.h"
+#include "link/serial_port.h"
+#include "sim/virtual_port.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonObject>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <csignal>
+#include <signal.h>
+
+namespace ctl {
+
+namespace {
+volatile std::sig_atomic_t interruptFlag = 0;
+void onInterrupt(int) {
+    interruptFlag = 1;
+}
+} // namespace
+
+void installInterruptHandler() {
+    // Without SA_RESTART, so that a question waiting on the terminal ends too.
+    struct sigaction sa {};
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    // A parent may have blocked it, and the mask is inherited.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+bool interrupted() {
+    return interruptFlag != 0;
+}
+
+bool pause(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (interrupted())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(qMin<qint64>(50, ms - t.elapsed()), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return !interrupted();
+}
+
+QString hex(const QByteArray& b) {
+    return QString::fromLatin1(b.toHex(' ').toUpper());
+}
+
+int usage(Output& out, const QString& text) {
+    return out.fail(Usage, QStringLiteral("usage"), text);
+}
+
+const QList<std::pair<QString, sensor::ModeOption>> ModeNames{
+    {QStringLiteral("rs485"), sensor::ModeOption::R485},
+    {QStringLiteral("analog"), sensor::ModeOption::R_a},
+    {QStringLiteral("frequency"), sensor::ModeOption::R_f},
+    {QStringLiteral("periodic"), sensor::ModeOption::R_p},
+    {QStringLiteral("periodic-rs485"), sensor::ModeOption::R_p485},
+};
+
+sensor::ModeOption optionOfByte(quint8 m) {
+    for (const auto& [name, option] : ModeNames)
+        if ((m & 0x16) == sensor::modeValueOf(option))
+            return option;
+    return sensor::ModeOption::R485;
+}
+
+QString modeNameOf(quint8 m) {
+    for (const auto& [name, option] : ModeNames)
+        if ((m & 0x16) == sensor::modeValueOf(option))
+            return name;
+    return QStringLiteral("unknown");
+}
+
+sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte) {
+    sensor::ModeInputs in;
+    in.option = optionOfByte(m);
+    in.iinv = m & 0x01;
+    in.usredn = m & 0x08;
+    in.D_4096 = m & 0x80;
+    in.tartab1 = m & 0x40;
+    in.per_sents = m & 0x20;
+    in.sgla = smoothingByte & 0x0F;
+    in.Termokompens = smoothingByte & 0x80;
+    return in;
+}
+
+QStringList modeFlagsOf(quint8 m) {
+    QStringList f;
+    if (m & 0x01)
+        f << QStringLiteral("invert");
+    if (m & 0x08)
+        f << QStringLiteral("averaging");
+    if (m & 0x20)
+        f << QStringLiteral("percent");
+    if (m & 0x40)
+        f << QStringLiteral("litres");
+    if (m & 0x80)
+        f << QStringLiteral("range4096");
+    return f;
+}
+
+QJsonObject dataObject(const sensor::DataAnswer& d) {
+    QJsonObject o{{QStringLiteral("address"), d.address},
+                  {QStringLiteral("temperature"), int(qint8(d.temperatureByte))},
+                  {QStringLiteral("level"), d.level}};
+    if (d.raw)
+        o.insert(QStringLiteral("raw"), qint64(*d.raw));
+    if (d.empty)
+        o.insert(QStringLiteral("empty"), qint64(*d.empty));
+    if (d.full)
+        o.insert(QStringLiteral("full"), qint64(*d.full));
+    return o;
+}
+
+Link::Link(const Options& o, Output& out, TerminalDialog& dlg) : o_(o), out_(out), dlg_(dlg) {
+    session_.setDialog(&dlg_);
+    QObject::connect(&session_, &session::Session::identityReceived,
+                     [this](const sensor::IdentityAnswer& id) { identity = id; });
+    QObject::connect(
+        &session_, &session::Session::dataReceived,
+        [this](const sensor::DataAnswer& d, live::Stability::State, bool) { data = d; });
+    QObject::connect(&session_, &session::Session::tableRead,
+                     [this](const tables::DecodedTable& t) { table = t; });
+    QObject::connect(&session_, &session::Session::networkFound,
+                     [this](const QList<quint8>& a, const QString&) { found = a; });
+    QObject::connect(&session_, &session::Session::statusChanged,
+                     [this](const QString& s) { status = s.trimmed(); });
+}
+
+int Link::open() {
+    bool ok = false;
+    const int a = o_.addressText.toInt(&ok);
+    if (!ok || a < 0 || a > 255)
+        return out_.fail(Usage, QStringLiteral("usage"),
+                         QStringLiteral("Введите число в диапазоне 0....255"));
+    address_ = quint8(a);
+    if (o_.port.isEmpty())
+        return out_.fail(Usage, QStringLiteral("usage"),
+                         QStringLiteral("--port is required for this command"));
+    if (o_.port == QLatin1String("sim")) {
+        line_ = makeDemoLine({1, 5});
+        // The sensor switched off and on when a firmware run asks for it.
+        armBootloader(line_, address_);
+        auto port = std::make_unique<VirtualPort>(line_.bus, VirtualPort::Timing::Realistic);
+        port->open(QStringLiteral("sim"));
+        session_.attachPort(std::move(port));
+    } else {
+        const QString path = portlist::devicePathForItem(o_.port);
+        if (path.isEmpty() || !QFileInfo::exists(path))
+            return out_.fail(PortError, QStringLiteral("port"),
+                             o_.port + QStringLiteral(": no such port"));
+        auto port = std::make_unique<SerialPort>();
+        QString error;
+        if (!port->open(path, &error)) {
+            QString why = !port->setupError().isEmpty() ? port->setupError() : error;
+            const QFileInfo info(path);
+            if (!info.isReadable() || !info.isWritable())
+                why = QStringLiteral("no permission (") + why + u')';
+            return out_.fail(PortError, QStringLiteral("port"),
+                             path + QStringLiteral(": cannot open: ") + why);
+        }
+        session_.attachPort(std::move(port));
+    }
+    if (o_.log)
+        if (const int rc = startLog())
+            return rc;
+    session_.setSelectedAddress(address_, QString::number(address_));
+    return Done;
+}
+
+int Link::startLog() {
+    log_ = std::make_unique<WorkLog>(clock_);
+    // The configurator's own places, so that both tools' logs are found together.
+    const QStringList dirs{QCoreApplication::applicationDirPath(),
+                           QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                               QStringLiteral("/lv300-configurator")};
+    QString error;
+    if (!log_->create(dirs, &error))
+        return out_.fail(FileError, QStringLiteral("file"), error);
+    log_->append(QStringLiteral("lv300ctl ") + QCoreApplication::arguments().mid(1).join(u' '));
+    QObject::connect(&session_, &session::Session::logLine, [this](const QString& text) {
+        if (log_->append(text) == WorkLog::AppendResult::FailedFirstTime)
+            dlg_.message(QStringLiteral("Не удалось дописать журнал работы ") + log_->path() +
+                         QStringLiteral(". Работа продолжается без журнала."));
+    });
+    return Done;
+}
+
+int Link::exchange(const QByteArray& request, std::optional<quint8> expected,
+                   QByteArray* answerOut) {
+    if (interrupted())
+        return out_.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
+    const session::Session::Reply r = session_.call(request, o_.timeoutMs);
+    if (interrupted())
+        return out_.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
+    using S = session::Session::Reply::Status;
+    if (r.status == S::PortLost || r.status == S::NoPort)
+        return out_.fail(PortError, QStringLiteral("port"), QStringLiteral("the port is gone"));
+    if (r.status == S::WriteFailed)
+        return out_.fail(NoAnswer, QStringLiteral("no-answer"),
+                         QStringLiteral("Ошибка записи в порт"));
+    if (r.status == S::NoAnswer || r.answer.isEmpty())
+        return out_.fail(NoAnswer, QStringLiteral("no-answer"),
+                         QStringLiteral("Нет ответа от датчика с адресом ") +
+                             QString::number(address_));
+    if (!expected) {
+        session_.receive(r.answer);
+        if (answerOut)
+            *answerOut = r.answer;
+        return Done;
+    }
+    auto answer = frame::findAnswer(r.answer, address_);
+    if (!answer)
+        answer = frame::findAnswer(r.answer, std::nullopt); // a new address answers
+    if (!answer)
+        return out_.fail(NoAnswer, QStringLiteral("bad-answer"),
+                         QStringLiteral("bad answer: ") + hex(r.answer));
+    session_.receive(*answer);
+    if (answerOut)
+        *answerOut = *answer;
+    const quint8 got = quint8(answer->at(2));
+    if (got == code::Refused)
+        return out_.fail(Refused, QStringLiteral("refused"), QStringLiteral("Неверный пароль."));
+    if (got != *expected)
+        return out_.fail(
+            NoAnswer, QStringLiteral("bad-answer"),
+            (status.isEmpty() ? QStringLiteral("Ответ не соответствует запросу") : status) +
+                QStringLiteral(" (") + hex(*answer) + u')');
+    return Done;
+}
+
+int Link::readIdentity() {
+    session_.requestIdentity();
+    const QByteArray request = session_.pending();
+    session_.setPending({});
+    return exchange(request, code::Identity);
+}
+
+int Link::readData() {
+    data.reset();
+    if (const int rc = exchange(frame::request(address_, DataPoll), DataPoll))
+        return rc;
+    if (!data || !data->raw)
+        return out_.fail(NoAnswer, QStringLiteral("bad-answer"),
+                         QStringLiteral("Пришли ошибочные данные"));
+    return Done;
+}
+
+int Link::connect() {
+    if (const int rc = readIdentity())
+        return rc;
+    return readData();
+}
+
+int Link::run(const sensor::Outcome& outcome, quint8 expected, const QString& name) {
+    const int shown = int(dlg_.messages().size());
+    session_.apply(outcome);
+    const QByteArray request = session_.pending();
+    session_.setPending({});
+    if (!outcome.frame || request.isEmpty())
+        return stopped(shown);
+    if (const int rc = exchange(request, expected))
+        return rc;
+    out_.result(QJsonObject{{QStringLiteral("command"), name},
+                            {QStringLiteral("address"), address_},
+                            {QStringLiteral("status"), status}},
+                status);
+    return Done;
+}
+
+int Link::stopped(int messagesBefore) {
+    if (interrupted())
+        return out_.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
+    if (dlg_.messages().size() > messagesBefore)
+        return out_.failShown(Usage, QStringLiteral("usage"), dlg_.messages().last());
+    if (dlg_.noTerminal())
+        return out_.fail(Usage, QStringLiteral("not-confirmed"),
+                         QStringLiteral("the operation asks for confirmation: use --yes"));
+    if (dlg_.declined())
+        return out_.fail(Usage, QStringLiteral("not-confirmed"), QStringLiteral("not confirmed"));
+    return out_.fail(Usage, QStringLiteral("usage"), QStringLiteral("nothing to send"));
+}
+
+} // namespace ctl

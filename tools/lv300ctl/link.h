@@ -1,0 +1,109 @@
+#pragma once
+// What every lv300ctl command that talks to a sensor shares: one sensor on an
+// open line, talked to one request at a time through the session; Ctrl-C; the
+// answer codes and the mode byte's names.
+
+#include "options.h"
+#include "output.h"
+#include "terminal_dialog.h"
+
+#include "base/clock.h"
+#include "base/work_log.h"
+#include "sensor/answers.h"
+#include "sensor/operations.h"
+#include "session/session.h"
+#include "sim/demo_line.h"
+#include "tables/table_frames.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <memory>
+#include <optional>
+
+namespace ctl {
+
+// Ctrl-C: the handler only sets a flag; every wait looks at it.
+void installInterruptHandler();
+bool interrupted();
+
+// Sleeps while the event loop runs; false when Ctrl-C came.
+bool pause(int ms);
+
+constexpr quint8 DataPoll = 0xF0;
+
+// Answer codes of the writes.
+namespace code {
+constexpr quint8 Empty = 0xFA, Full = 0xF5, ShiftEmpty = 0xF9, ShiftFull = 0xF4, DirectEmpty = 0xED,
+                 DirectFull = 0xEC, Mode = 0xF2, Address = 0xFB, Lamp = 0xEE,
+                 PasswordEntered = 0xF8, PasswordChanged = 0xF7, Table = 0xF1, TableRead = 0xEF,
+                 Identity = 0xFC, Refused = 0xFD;
+} // namespace code
+
+QString hex(const QByteArray& b);
+int usage(Output& out, const QString& text);
+
+// The output option of a mode byte, as the mode command names it.
+extern const QList<std::pair<QString, sensor::ModeOption>> ModeNames;
+sensor::ModeOption optionOfByte(quint8 m);
+QString modeNameOf(quint8 m);
+// The controls of the settings page as a mode byte shows them.
+sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte);
+QStringList modeFlagsOf(quint8 m);
+
+// The values of a data answer under plain English keys.
+QJsonObject dataObject(const sensor::DataAnswer& d);
+
+// One sensor on an open line, talked to one request at a time.
+class Link {
+public:
+    Link(const Options& o, Output& out, TerminalDialog& dlg);
+
+    session::Session& session() { return session_; }
+    quint8 address() const { return address_; }
+    // The simulated line of --port sim (empty otherwise).
+    DemoLine& simLine() { return line_; }
+
+    // Opens the port and selects the sensor; 0 or the exit code.
+    int open();
+
+    // Sends one frame and hands its answer to the session. With an expected
+    // code, the answer must be a frame with that code. 0 or the exit code.
+    int exchange(const QByteArray& request, std::optional<quint8> expected,
+                 QByteArray* answerOut = nullptr);
+
+    int readIdentity();
+    int readData();
+    // Identity, then one data answer, as the window does after picking a sensor.
+    int connect();
+
+    // Carries out an operation's outcome: its frame out, the expected answer
+    // back. Without a frame the operation stopped: a range message, a
+    // question not confirmed, or a check that failed.
+    int run(const sensor::Outcome& outcome, quint8 expected, const QString& name);
+
+    // Why an operation sent nothing.
+    int stopped(int messagesBefore);
+
+    // The work log of --log (null without it).
+    WorkLog* workLog() { return log_.get(); }
+
+    std::optional<sensor::IdentityAnswer> identity;
+    std::optional<sensor::DataAnswer> data;
+    std::optional<tables::DecodedTable> table;
+    QList<quint8> found;
+    QString status;
+
+private:
+    const Options& o_;
+    Output& out_;
+    TerminalDialog& dlg_;
+    SystemClock clock_;
+    std::unique_ptr<WorkLog> log_; // outlives the session, which may log as it ends
+    session::Session session_;
+    DemoLine line_;
+    quint8 address_ = 1;
+
+    int startLog();
+};
+
+} // namespace ctl
