@@ -109,10 +109,13 @@ QString modeOutputName(quint8 mode) {
 
 QByteArray toJson(const Profile& p) {
     const Settings& s = p.settings;
-    QJsonObject source{{QStringLiteral("serial"), optional(p.source.serial)},
-                       {QStringLiteral("firmware"), optional(p.source.firmware)},
-                       {QStringLiteral("version"), p.source.version},
-                       {QStringLiteral("saved"), p.source.saved.toString(Qt::ISODate)}};
+    QJsonObject source{
+        {QStringLiteral("serial"), optional(p.source.serial)},
+        {QStringLiteral("firmware"), optional(p.source.firmware)},
+        {QStringLiteral("version"), p.source.version},
+        // With the offset from UTC, so the time means the same anywhere.
+        {QStringLiteral("saved"),
+         p.source.saved.toOffsetFromUtc(p.source.saved.offsetFromUtc()).toString(Qt::ISODate)}};
     QJsonValue mode;
     if (s.mode) {
         QJsonObject m{{QStringLiteral("byte"), *s.mode},
@@ -348,7 +351,27 @@ bool chosenByDefault(Group g) {
 }
 
 QString Difference::text() const {
+    if (now.isEmpty())
+        return field + QStringLiteral(": ") + wanted;
     return field + QStringLiteral(": ") + now + QStringLiteral(" → ") + wanted;
+}
+
+QString modeText(quint8 mode) {
+    static const char* const outputs[] = {"RS-485", "аналоговый", "частотный", "периодический",
+                                          "периодический RS485"};
+    static const char* const flags[] = {"инверсия", "усреднение", "в проценты", "в литры",
+                                        "диапазон 4096"};
+    QStringList words;
+    const QString output = modeOutputName(mode);
+    for (int i = 0; i < 5; ++i)
+        if (output == QLatin1String(Outputs[i].name))
+            words << QString::fromUtf8(outputs[i]);
+    if (words.isEmpty())
+        words << QStringLiteral("выход неизвестен");
+    for (int i = 0; i < 5; ++i)
+        if (mode & ModeFlags[i].bit)
+            words << QString::fromUtf8(flags[i]);
+    return QStringLiteral("%1 (%2)").arg(mode).arg(words.join(QStringLiteral(", ")));
 }
 
 QList<Difference> differences(Group g, const Settings& wanted, const Settings& now) {
@@ -360,7 +383,7 @@ QList<Difference> differences(Group g, const Settings& wanted, const Settings& n
     const auto number = [](auto v) { return QString::number(v); };
     switch (g) {
     case Group::Modes:
-        compare(QStringLiteral("Режим"), wanted.mode, now.mode, number);
+        compare(QStringLiteral("Режим"), wanted.mode, now.mode, modeText);
         compare(QStringLiteral("Сглаживание"), wanted.smoothing, now.smoothing, number);
         compare(QStringLiteral("Термокомпенсация"), wanted.thermoCompensation,
                 now.thermoCompensation, onOff);
@@ -372,17 +395,26 @@ QList<Difference> differences(Group g, const Settings& wanted, const Settings& n
         compare(QStringLiteral("Полный"), wanted.full, now.full, number);
         break;
     case Group::Table: {
-        // Rows as the table window numbers them: row 1 at the top is point 19.
+        // Rows as the table window numbers them (row 1 at the top is point
+        // 19), runs of rows as "3–7".
         QStringList rows;
-        for (int i = TablePoints - 1; i >= 0; --i) {
-            const size_t p = size_t(i);
-            if (wanted.table.readings[p] != now.table.readings[p] ||
-                wanted.table.litres[p] != now.table.litres[p])
-                rows << QString::number(TablePoints - i);
+        int runStart = 0;
+        for (int row = 1; row <= TablePoints + 1; ++row) {
+            const size_t p = size_t(TablePoints - row);
+            const bool differs =
+                row <= TablePoints && (wanted.table.readings[p] != now.table.readings[p] ||
+                                       wanted.table.litres[p] != now.table.litres[p]);
+            if (differs && runStart == 0)
+                runStart = row;
+            if (!differs && runStart != 0) {
+                rows << (row - 1 == runStart ? QString::number(runStart)
+                                             : QStringLiteral("%1–%2").arg(runStart).arg(row - 1));
+                runStart = 0;
+            }
         }
         if (!rows.isEmpty())
-            out.append({QStringLiteral("Строки таблицы"), QStringLiteral("отличаются"),
-                        rows.join(QStringLiteral(", "))});
+            out.append(
+                {QStringLiteral("Отличаются строки"), QString(), rows.join(QStringLiteral(", "))});
         break;
     }
     case Group::Address:

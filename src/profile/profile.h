@@ -79,6 +79,8 @@ struct Error {
 // "frequency", "periodic", "periodic-rs485", or "unknown" for bit patterns no
 // option has) and its flags.
 QString modeOutputName(quint8 mode);
+// The mode byte as the summary shows it: "66 (аналоговый, в литры)".
+QString modeText(quint8 mode);
 
 // The file's bytes (UTF-8, indented JSON, a line end at the end).
 QByteArray toJson(const Profile& p);
