@@ -163,11 +163,15 @@ void TestProfile::damagedFileIsRefused() {
 void TestProfile::differencesByGroup() {
     const Settings wanted = someSettings();
     Settings now = wanted;
+    now.mode = 0x01;
     now.smoothing = 0;
     now.thermoCompensation = true;
     now.full = 90000;
     now.table.litres[0] = 1;
     now.table.readings[19] = 1;
+    now.table.readings[16] = 1;
+    now.table.readings[15] = 1;
+    now.table.readings[14] = 1;
     const QList<GroupPlan> p = plan(wanted, now);
     QCOMPARE(p.size(), 4);
     const auto texts = [](const GroupPlan& g) {
@@ -178,14 +182,16 @@ void TestProfile::differencesByGroup() {
     };
     QCOMPARE(groupTitle(p[0].group), QStringLiteral("Режимы и настройки"));
     QVERIFY(p[0].chosen);
-    QCOMPARE(texts(p[0]), (QStringList{QStringLiteral("Сглаживание: 0 → 5"),
+    QCOMPARE(texts(p[0]), (QStringList{QStringLiteral("Режим: 1 (RS-485, инверсия) → 66 "
+                                                      "(аналоговый, в литры)"),
+                                       QStringLiteral("Сглаживание: 0 → 5"),
                                        QStringLiteral("Термокомпенсация: включена → отключена")}));
     QCOMPARE(groupTitle(p[1].group), QStringLiteral("Уровни пустой/полный"));
     QVERIFY(!p[1].chosen);
     QCOMPARE(texts(p[1]), QStringList{QStringLiteral("Полный: 90000 → 88000")});
     QCOMPARE(groupTitle(p[2].group), QStringLiteral("Тарировочная таблица"));
     QVERIFY(p[2].chosen);
-    QCOMPARE(texts(p[2]), QStringList{QStringLiteral("Строки таблицы: отличаются → 1, 20")});
+    QCOMPARE(texts(p[2]), QStringList{QStringLiteral("Отличаются строки: 1, 4–6, 20")});
     QCOMPARE(groupTitle(p[3].group), QStringLiteral("Сетевой адрес"));
     QVERIFY(!p[3].chosen);
     QVERIFY(p[3].differences.isEmpty());
