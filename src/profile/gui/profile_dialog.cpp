@@ -49,9 +49,10 @@ ProfileDialog::ProfileDialog(QWidget* parent, const QString& header,
         details_[g.group] = detail;
     }
     bar_->setObjectName(QStringLiteral("progress"));
-    bar_->setVisible(false);
+    bar_->setValue(0);
     status_->setObjectName(QStringLiteral("status"));
     status_->setWordWrap(true);
+    status_->setText(QStringLiteral("Отметьте группы и нажмите \"Применить\"."));
     layout->addWidget(bar_);
     layout->addWidget(status_);
     auto* buttons = new QHBoxLayout;
@@ -98,7 +99,6 @@ void ProfileDialog::start() {
     apply_->setEnabled(false);
     close_->setEnabled(false);
     stop_->setVisible(true);
-    bar_->setVisible(true);
     const profile::Report r = run_(
         groups,
         [this](int done, int total, const QString& what) { showProgress(done, total, what); },
@@ -117,6 +117,7 @@ void ProfileDialog::showProgress(int done, int total, const QString& what) {
     status_->setText(QStringLiteral("Запись %1 из %2: %3").arg(done + 1).arg(total).arg(what));
     if (done >= total)
         status_->setText(QStringLiteral("Проверка: чтение датчика"));
+    adjustSize();
 }
 
 void ProfileDialog::showReport(const profile::Report& r) {
@@ -124,11 +125,12 @@ void ProfileDialog::showReport(const profile::Report& r) {
     if (r.error) {
         status_->setText(r.error.text);
         status_->setStyleSheet(QStringLiteral("color: #C00000"));
+        adjustSize();
         return;
     }
     for (const profile::GroupResult& g : r.groups) {
         QLabel* detail = details_[g.group];
-        detail->setText(g.differences.isEmpty() ? g.text() : linesOf(g.differences));
+        detail->setText(g.differences.isEmpty() || !g.chosen ? g.text() : linesOf(g.differences));
         detail->setStyleSheet(g.differences.isEmpty() ? QStringLiteral("color: #006000")
                                                       : QStringLiteral("color: #C00000"));
     }
@@ -136,4 +138,5 @@ void ProfileDialog::showReport(const profile::Report& r) {
         r.matches()
             ? QStringLiteral("Записано: %1. Проверка: датчик совпадает с профилем.").arg(r.written)
             : QStringLiteral("Записано: %1. Проверка: есть различия.").arg(r.written));
+    adjustSize();
 }
