@@ -14,6 +14,7 @@
 #include "generator/gui/remote_page.h"
 #include "link/port.h"
 #include "link/port_list.h"
+#include "profile/gui/profile_page.h"
 #include "sensor/gui/settings_page.h"
 #include "session/session.h"
 #include "tables/gui/form3.h"
@@ -51,6 +52,7 @@ frmSerial::frmSerial(Services services, QWidget* parent)
 
     tables_ = new TablesPage(this, session_, services_.programDir);
     settings_ = new SettingsPage(this, session_, tables_->tableWindow());
+    profile_ = new ProfilePage(this, session_, services_.programDir);
     remote_ = new RemotePage(this, session_, services_.programDir);
     FirmwarePage::Hooks hooks;
     hooks.closePort = [this] { BTNCloseCom_Click(); };

@@ -23,6 +23,7 @@ class Port;
 class QTimer;
 class RemotePage;
 class SettingsPage;
+class ProfilePage;
 class TablesPage;
 class Tones;
 class UserDialog;
@@ -96,6 +97,7 @@ private:
     Form2* form2_ = nullptr;
     QTimer* Timer1;
     SettingsPage* settings_ = nullptr;
+    ProfilePage* profile_ = nullptr;
     TablesPage* tables_ = nullptr;
     RemotePage* remote_ = nullptr;
     FirmwarePage* firmware_ = nullptr;
