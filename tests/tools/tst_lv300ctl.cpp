@@ -320,6 +320,38 @@ private slots:
         QVERIFY(text.contains(": Cmd Set Lamp Level: 20\"\r\n"));
     }
 
+    // Saved from a sensor, changed on it, applied back: the read-back matches.
+    void profileSaveAndApply() {
+        PtySim line({});
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("tank.lv300.json"));
+        const QStringList port{QStringLiteral("--port"), line.path(), QStringLiteral("--json")};
+        QCOMPARE(run(port + QStringList{"profile", "save", file}).code, 0);
+        QCOMPARE(run(port + QStringList{"--yes", "lamp", "20"}).code, 0);
+        QCOMPARE(run(port + QStringList{"--yes", "mode", "analog", "--smoothing", "4"}).code, 0);
+
+        const Run r = run(port + QStringList{"--yes", "profile", "apply", file, "--only", "modes"});
+        QCOMPARE(r.code, 0);
+        const QJsonObject o = r.json().value(0);
+        QCOMPARE(o.value(QStringLiteral("matches")).toBool(), true);
+        const QJsonArray groups = o.value(QStringLiteral("groups")).toArray();
+        QCOMPARE(groups.size(), 4);
+        QCOMPARE(groups[0].toObject().value(QStringLiteral("result")).toString(),
+                 QStringLiteral("совпадает"));
+        QCOMPARE(groups[2].toObject().value(QStringLiteral("result")).toString(),
+                 QStringLiteral("не изменялась"));
+        QCOMPARE(run(port + QStringList{"info"}).json().value(0).value("lamp").toInt(), 10);
+
+        QFile damaged(file);
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{\"format\": 1}");
+        damaged.close();
+        const Run bad = run(port + QStringList{"--yes", "profile", "apply", file});
+        QCOMPARE(bad.code, 4);
+        QCOMPARE(bad.json().value(0).value(QStringLiteral("code")).toString(),
+                 QStringLiteral("file"));
+    }
+
     void gatewayPrintsTheLine() {
         const Run r = run({QStringLiteral("--json"), QStringLiteral("--address"),
                            QStringLiteral("3"), QStringLiteral("--value"), QStringLiteral("20"),

@@ -15,6 +15,9 @@ int cmdReplay(const Options& o, Output& out, TerminalDialog& dlg);
 // The commands that work on one sensor.
 int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg);
 
+// Sensor profiles: save and apply.
+int cmdProfile(const Options& o, Output& out, TerminalDialog& dlg);
+
 // Firmware through the sensor's bootloader.
 int cmdFlash(const Options& o, Output& out, TerminalDialog& dlg);
 

@@ -39,6 +39,8 @@ int run(const QStringList& arguments) {
         return cmdGateway(o, out, dlg);
     if (c == QLatin1String("replay"))
         return cmdReplay(o, out, dlg);
+    if (c == QLatin1String("profile"))
+        return cmdProfile(o, out, dlg);
     if (c == QLatin1String("flash"))
         return cmdFlash(o, out, dlg);
     return sensorCommand(o, out, dlg);

@@ -4,10 +4,10 @@ namespace ctl {
 
 namespace {
 
-const QSet<QString> ValueOptions{QStringLiteral("--port"),      QStringLiteral("--address"),
-                                 QStringLiteral("--timeout"),   QStringLiteral("-o"),
-                                 QStringLiteral("--count"),     QStringLiteral("--interval"),
-                                 QStringLiteral("--smoothing"), QStringLiteral("--value")};
+const QSet<QString> ValueOptions{
+    QStringLiteral("--port"),      QStringLiteral("--address"), QStringLiteral("--timeout"),
+    QStringLiteral("-o"),          QStringLiteral("--count"),   QStringLiteral("--interval"),
+    QStringLiteral("--smoothing"), QStringLiteral("--value"),   QStringLiteral("--only")};
 const QSet<QString> CommandFlags{QStringLiteral("--invert"), QStringLiteral("--range4096"),
                                  QStringLiteral("--litres"), QStringLiteral("--percent"),
                                  QStringLiteral("--csv"),    QStringLiteral("--write-code"),
@@ -122,6 +122,10 @@ QString helpText() {
         "                             enter-password, status, serial-version,\n"
         "                             shift-full, shift-empty, full, empty, mode,\n"
         "                             set-password (--address is the remote sensor)\n"
+        "  profile save FILE          the sensor's whole setup into a profile file\n"
+        "  profile apply FILE [--only modes,levels,table,address]\n"
+        "                             apply a profile (default: modes and table),\n"
+        "                             then read it back; exit 1 when it differs\n"
         "  flash FILE.cri [--lv200] [--reset-calibration] [--verify]\n"
         "                             firmware through the sensor's bootloader: switch\n"
         "                             the sensor off and on when asked; progress on\n"
