@@ -7,5 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 [ -f build/CMakeCache.txt ] || cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target lv300-configurator
+# Only what is compiled is shown, not every up-to-date step.
+cmake --build build -j"$(nproc)" --target lv300-configurator |
+    { grep -v -e 'Built target' -e 'Automatic MOC and UIC' || true; }
 exec build/bin/lv300-configurator --demo "$@"

@@ -14,6 +14,7 @@
 #include "sim/virtual_port.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QStandardPaths>
@@ -24,11 +25,46 @@
 namespace {
 const QString SimulatorItem = QStringLiteral("Симулятор");
 
+// What Qt's Russian catalogue leaves in English (or in Latin letters):
+// searched before it.
+class QtTextsGaps : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char* disambiguation,
+                      int n) const override {
+        (void)disambiguation;
+        (void)n;
+        struct Gap {
+            const char* context;
+            const char* source;
+            const char16_t* text;
+        };
+        static constexpr Gap gaps[] = {
+            {"QPlatformTheme", "OK", u"ОК"},
+            {"QAbstractFileIconProvider", "Folder", u"Папка"},
+            {"QAbstractFileIconProvider", "File", u"Файл"},
+            {"QAbstractFileIconProvider", "%1 File", u"Файл %1"},
+            {"QAbstractFileIconProvider", "Drive", u"Диск"},
+        };
+        for (const Gap& g : gaps) {
+            if (qstrcmp(context, g.context) == 0 && qstrcmp(source, g.source) == 0)
+                return QString::fromUtf16(g.text);
+        }
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
 // The folders a run's log may go to, in order of preference: beside the
 // program, else (an installed program) the user's data folder.
 QStringList logDirs() {
-    return {QCoreApplication::applicationDirPath(),
-            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)};
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // An installed program (its menu entry beside it) keeps its logs out of
+    // the system's bin folder, even where that can be written (root).
+    if (QFileInfo::exists(programDir +
+                          QStringLiteral("/../share/applications/lv300-configurator.desktop")))
+        return {userDir};
+    return {programDir, userDir};
 }
 
 // --help, --version and wrong usage: printed without a window or a log.
@@ -73,6 +109,9 @@ int main(int argc, char** argv) {
     if (qtTexts.load(QStringLiteral("qtbase_ru"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
+    QtTextsGaps qtTextsGaps;
+    if (!qtTexts.isEmpty())
+        QApplication::installTranslator(&qtTextsGaps);
     const bool demo = parsed.options.demo;
     const QStringList extraPorts = parsed.options.ports;
 
