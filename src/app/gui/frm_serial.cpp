@@ -60,7 +60,7 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     hooks.started = services_.firmwareStarted;
     hooks.folder = services_.programDir;
     firmware_ = new FirmwarePage(this, session_, hooks);
-    addLogFolderLink(ui->horizontalLayout, [this] { return log_->path(); });
+    addLogFolderLink(ui->horizontalLayout_2, [this] { return log_->path(); });
     connectControls();
     connectSession();
 }

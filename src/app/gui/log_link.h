@@ -1,5 +1,5 @@
 #pragma once
-// "Журнал работы": a link on the main window's top row that opens the folder
+// "Журнал работы": a link on the main window's port rows that opens the folder
 // of the run's work log in the system's file manager.
 
 #include <QString>
