@@ -3,8 +3,10 @@
 # when they are missing. Uses sudo when not run as root.
 set -euo pipefail
 
+# qt6-translations-l10n: Qt's own texts in Russian; dpkg-dev and file: the
+# package's dependencies (scripts/package.sh).
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-          qt6-multimedia-dev libgl-dev)
+          qt6-multimedia-dev libgl-dev qt6-translations-l10n dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

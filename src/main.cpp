@@ -1,9 +1,11 @@
 // The configurator: the main window on the system's serial ports, plus the
 // paths given with --port, plus the built-in simulator with --demo.
+#include "app/command_line.h"
 #include "app/gui/frm_serial.h"
 #include "base/clock.h"
 #include "base/gui/qt_tones.h"
 #include "base/gui/qt_user_dialog.h"
+#include "base/version.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "session/session.h"
@@ -12,19 +14,106 @@
 #include "sim/virtual_port.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QIcon>
+#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QTranslator>
+#include <cstdio>
 
 namespace {
 const QString SimulatorItem = QStringLiteral("Симулятор");
+
+// What Qt's Russian catalogue leaves in English (or in Latin letters):
+// searched before it.
+class QtTextsGaps : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char* disambiguation,
+                      int n) const override {
+        (void)disambiguation;
+        (void)n;
+        struct Gap {
+            const char* context;
+            const char* source;
+            const char16_t* text;
+        };
+        static constexpr Gap gaps[] = {
+            {"QPlatformTheme", "OK", u"ОК"},
+            {"QAbstractFileIconProvider", "Folder", u"Папка"},
+            {"QAbstractFileIconProvider", "File", u"Файл"},
+            {"QAbstractFileIconProvider", "%1 File", u"Файл %1"},
+            {"QAbstractFileIconProvider", "Drive", u"Диск"},
+        };
+        for (const Gap& g : gaps) {
+            if (qstrcmp(context, g.context) == 0 && qstrcmp(source, g.source) == 0)
+                return QString::fromUtf16(g.text);
+        }
+        return {};
+    }
+    bool isEmpty() const override { return false; }
+};
+
+// The folders a run's log may go to, in order of preference: beside the
+// program, else (an installed program) the user's data folder.
+QStringList logDirs() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    // An installed program (its menu entry beside it) keeps its logs out of
+    // the system's bin folder, even where that can be written (root).
+    if (QFileInfo::exists(programDir +
+                          QStringLiteral("/../share/applications/lv300-configurator.desktop")))
+        return {userDir};
+    return {programDir, userDir};
 }
 
+// --help, --version and wrong usage: printed without a window or a log.
+int finishAtCommandLine(int argc, char** argv, const cmdline::Parsed& parsed) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QLatin1String(version::ProgramName));
+    switch (parsed.action) {
+    case cmdline::Parsed::Action::Help:
+        std::fputs(cmdline::helpText(logDirs()).toLocal8Bit().constData(), stdout);
+        return cmdline::ExitDone;
+    case cmdline::Parsed::Action::Version:
+        std::fputs(cmdline::versionText().toLocal8Bit().constData(), stdout);
+        return cmdline::ExitDone;
+    default:
+        std::fputs(
+            (parsed.error + u'\n' + u'\n' + cmdline::helpText(logDirs())).toLocal8Bit().constData(),
+            stderr);
+        return cmdline::ExitWrongUsage;
+    }
+}
+} // namespace
+
 int main(int argc, char** argv) {
+    QStringList rawArgs;
+    for (int i = 0; i < argc; ++i)
+        rawArgs.append(QString::fromLocal8Bit(argv[i]));
+    const cmdline::Parsed parsed = cmdline::parse(rawArgs);
+    if (parsed.action != cmdline::Parsed::Action::Run)
+        return finishAtCommandLine(argc, argv, parsed);
+
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("lv300-configurator"));
-    const QStringList args = QApplication::arguments();
-    const bool demo = args.contains(QStringLiteral("--demo"));
-    const QStringList extraPorts = portlist::extraPortsFromArguments(args);
+    QApplication::setApplicationName(QLatin1String(version::ProgramName));
+    // The window, the splash and every box carry the program's icon.
+    Q_INIT_RESOURCE(form2);
+    QIcon icon;
+    for (const char* size : {"48", "256"})
+        icon.addFile(QStringLiteral(":/icon/%1.png").arg(QLatin1String(size)));
+    QApplication::setWindowIcon(icon);
+    // Qt's own texts (standard buttons, the file dialog) in Russian, like the
+    // program's; without the system's translations they stay English.
+    QTranslator qtTexts;
+    if (qtTexts.load(QStringLiteral("qtbase_ru"),
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+    QtTextsGaps qtTextsGaps;
+    if (!qtTexts.isEmpty())
+        QApplication::installTranslator(&qtTextsGaps);
+    const bool demo = parsed.options.demo;
+    const QStringList extraPorts = parsed.options.ports;
 
     DemoLine demoLine;
     if (demo)
@@ -38,14 +127,15 @@ int main(int argc, char** argv) {
     services.clock = &clock;
     services.tones = &tones;
     services.programDir = QApplication::applicationDirPath();
-    services.logDirs = {services.programDir,
-                        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)};
-    services.listPorts = [extraPorts, demo] {
-        QStringList items = portlist::portNames(extraPorts);
+    services.logDirs = logDirs();
+    portlist::PortScanner scanner;
+    services.listPorts = [extraPorts, demo, &scanner] {
+        QStringList items = portlist::portNames(extraPorts, scanner.names());
         if (demo)
             items.prepend(SimulatorItem);
         return items;
     };
+    services.describePort = [&scanner](const QString& item) { return scanner.details(item); };
     services.makePort = [&demoLine](const QString& item, QString* path) -> std::unique_ptr<Port> {
         if (item == SimulatorItem && demoLine.bus) {
             *path = SimulatorItem;

@@ -4,9 +4,25 @@
 // worker thread, waits on the port with waitForReadyRead.
 
 #include <QByteArray>
+#include <QSerialPort>
 #include <QString>
 
 class QThread;
+
+namespace serial {
+// Why a device could not be opened, as far as the system tells.
+enum class OpenFailure { None, NoPermission, Busy, NotFound, Other };
+
+// The system's error after a failed open. The system answers "permission"
+// both for a device this user may not open and for one another program holds
+// (exclusively or by its lock file); `userMayAccess` (the user has read and
+// write rights on the device) tells the two apart.
+OpenFailure openFailureOf(QSerialPort::SerialPortError error, bool userMayAccess);
+
+// The reason shown under the warning and written to the log; empty for None
+// and Other.
+QString openFailureReason(OpenFailure failure);
+} // namespace serial
 
 class Port {
 public:
@@ -21,6 +37,8 @@ public:
     // "Unable to set Comm DCB 19200,n,8,1 Error: " + code. Empty after an
     // open that succeeded or found no device to open.
     virtual QString setupError() const { return {}; }
+    // Why the last open failed; None after an open that succeeded.
+    virtual serial::OpenFailure openFailure() const { return serial::OpenFailure::None; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 

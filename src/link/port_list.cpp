@@ -1,5 +1,7 @@
 #include "link/port_list.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <algorithm>
@@ -60,6 +62,13 @@ QStringList systemNames() {
     return names;
 }
 
+const QString ByIdFolder = QStringLiteral("/dev/serial/by-id");
+
+QStringList entryNames(const QString& folder, const QStringList& nameFilters) {
+    return QDir(folder).entryList(
+        nameFilters, QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::NoSort);
+}
+
 } // namespace
 
 QStringList naturalSorted(QStringList names) {
@@ -97,14 +106,17 @@ QStringList windowsPortNames() {
 }
 
 QStringList portNames(const QStringList& extraPaths) {
+    return portNames(extraPaths, currentPlatform() == Platform::Windows ? windowsPortNames()
+                                                                        : linuxPortNames());
+}
+
+QStringList portNames(const QStringList& extraPaths, const QStringList& system) {
     // The paths the user named come first: they are what this run is for.
     QStringList names;
     for (const QString& p : extraPaths) {
         if (!p.isEmpty() && !names.contains(p))
             names.append(p);
     }
-    const QStringList system =
-        currentPlatform() == Platform::Windows ? windowsPortNames() : linuxPortNames();
     for (const QString& n : system) {
         if (!names.contains(n))
             names.append(n);
@@ -160,6 +172,81 @@ QString rescanListing(const QStringList& names) {
     for (const QString& n : names)
         line += n + QStringLiteral(", ");
     return line;
+}
+
+QString portDetails(const QString& description, const QString& manufacturer,
+                    const QString& serialNumber, const QStringList& byIdPaths) {
+    QStringList lines;
+    if (!description.isEmpty())
+        lines.append(QStringLiteral("Описание: ") + description);
+    if (!manufacturer.isEmpty())
+        lines.append(QStringLiteral("Производитель: ") + manufacturer);
+    if (!serialNumber.isEmpty())
+        lines.append(QStringLiteral("Серийный номер: ") + serialNumber);
+    lines += byIdPaths;
+    return lines.join(u'\n');
+}
+
+QList<PortEntry> systemPorts() {
+    // The /dev/serial/by-id links, by the device they lead to.
+    QMultiHash<QString, QString> byId;
+    for (const QString& link : entryNames(ByIdFolder, {})) {
+        const QString path = ByIdFolder + u'/' + link;
+        byId.insert(QFileInfo(path).canonicalFilePath(), path);
+    }
+    QHash<QString, QString> details;
+    QStringList names;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo& info : ports) {
+        QStringList links = byId.values(info.systemLocation());
+        links.sort();
+        names.append(info.portName());
+        details.insert(info.portName(), portDetails(info.description(), info.manufacturer(),
+                                                    info.serialNumber(), links));
+    }
+    if (currentPlatform() == Platform::Windows) {
+        names = comPortsUpTo30(names);
+    } else {
+        names.removeDuplicates();
+        names = naturalSorted(names);
+    }
+    QList<PortEntry> entries;
+    for (const QString& n : names)
+        entries.append({n, details.value(n)});
+    return entries;
+}
+
+std::optional<QStringList> ttyListing() {
+    if (!QFileInfo(QStringLiteral("/dev")).isDir())
+        return std::nullopt;
+    QStringList names = entryNames(QStringLiteral("/dev"), {QStringLiteral("tty*")});
+    names += entryNames(ByIdFolder, {});
+    names.sort();
+    return names;
+}
+
+PortScanner::PortScanner(Listing listing, Scan scan)
+    : listing_(std::move(listing)), scan_(std::move(scan)) {}
+
+QStringList PortScanner::names() {
+    std::optional<QStringList> now = listing_ ? listing_() : std::nullopt;
+    if (scans_ == 0 || !now || now != lastListing_) {
+        ports_ = scan_();
+        ++scans_;
+    }
+    lastListing_ = std::move(now);
+    QStringList out;
+    for (const PortEntry& e : ports_)
+        out.append(e.name);
+    return out;
+}
+
+QString PortScanner::details(const QString& name) const {
+    for (const PortEntry& e : ports_) {
+        if (e.name == name)
+            return e.details;
+    }
+    return {};
 }
 
 } // namespace portlist

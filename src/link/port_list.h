@@ -3,8 +3,11 @@
 // item opens. Only portNames() and linuxPortNames()/windowsPortNames() ask
 // the system; the rest is plain functions of their arguments.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <optional>
 
 namespace portlist {
 
@@ -22,6 +25,55 @@ QStringList windowsPortNames();
 // The extra paths (each listed as the path itself, once, in the order given),
 // followed by the ports of the running system.
 QStringList portNames(const QStringList& extraPaths = {});
+// The same with the system's ports given.
+QStringList portNames(const QStringList& extraPaths, const QStringList& systemNames);
+
+// A port of the system and what the system tells about it.
+struct PortEntry {
+    QString name;    // the list item ("ttyUSB0", "COM3")
+    QString details; // the item's tooltip; empty when nothing is known
+};
+
+// The tooltip: one line for each thing known (description, maker, serial
+// number, then every /dev/serial/by-id name of the device).
+QString portDetails(const QString& description, const QString& manufacturer,
+                    const QString& serialNumber, const QStringList& byIdPaths);
+
+// The system's ports with their details, named and ordered as
+// linuxPortNames()/windowsPortNames() list them. Walks the system's device
+// tree: costly.
+QList<PortEntry> systemPorts();
+
+// A cheap picture of the system's tty devices: the names under /dev that
+// start with "tty" and those under /dev/serial/by-id. Empty (no value) where
+// there is no /dev to read.
+std::optional<QStringList> ttyListing();
+
+// The port list's source: the system's ports, asked for again only when the
+// cheap listing changed since the last time (and every time where there is no
+// listing), so that the once-a-second rescan of a closed port costs next to
+// nothing while no device comes or goes.
+class PortScanner {
+public:
+    using Listing = std::function<std::optional<QStringList>()>;
+    using Scan = std::function<QList<PortEntry>()>;
+
+    explicit PortScanner(Listing listing = ttyListing, Scan scan = systemPorts);
+
+    // The names of the system's ports, as of now.
+    QStringList names();
+    // The tooltip of a port found by the last names().
+    QString details(const QString& name) const;
+    // How often the system was asked.
+    int scans() const { return scans_; }
+
+private:
+    Listing listing_;
+    Scan scan_;
+    std::optional<QStringList> lastListing_;
+    QList<PortEntry> ports_;
+    int scans_ = 0;
+};
 
 // Names in natural order: digit runs compare as numbers, so ttyS2 comes
 // before ttyS10 and COM9 before COM12.

@@ -1,5 +1,6 @@
 #include "link/serial_port.h"
 
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QThread>
 
@@ -62,8 +63,10 @@ bool SerialPort::open(const QString& path, QString* error) {
         m_port->close();
     m_vanished = false;
     m_setupError.clear();
+    m_openFailure = serial::OpenFailure::None;
     m_port->clearError();
     if (path.isEmpty()) {
+        m_openFailure = serial::OpenFailure::NotFound;
         if (error)
             *error = QStringLiteral("no device path");
         return false;
@@ -74,6 +77,9 @@ bool SerialPort::open(const QString& path, QString* error) {
             *error = QStringLiteral("%1: %2").arg(path, m_port->errorString());
         if (!deviceNotReached(m_port->error()))
             m_setupError = setupMessage(m_port->error());
+        const QFileInfo device(path);
+        m_openFailure =
+            serial::openFailureOf(m_port->error(), device.isReadable() && device.isWritable());
         m_port->clearError();
         return false;
     }
@@ -86,6 +92,7 @@ bool SerialPort::open(const QString& path, QString* error) {
             *error = QStringLiteral("%1: unable to set 19200,n,8,1: %2")
                          .arg(path, m_port->errorString());
         m_setupError = setupMessage(m_port->error());
+        m_openFailure = serial::OpenFailure::Other;
         m_port->close();
         m_port->clearError();
         return false;

@@ -34,6 +34,7 @@ public:
     // "\\.\COM12"). On failure *error says why, in the system's words.
     bool open(const QString& path, QString* error = nullptr) override;
     QString setupError() const override { return m_setupError; }
+    serial::OpenFailure openFailure() const override { return m_openFailure; }
     void close() override;
     bool isOpen() const override;
     // What has arrived, at most maxBytes; never waits.
@@ -55,4 +56,5 @@ private:
     std::unique_ptr<QSerialPort> m_port;
     std::atomic<bool> m_vanished{false};
     QString m_setupError;
+    serial::OpenFailure m_openFailure = serial::OpenFailure::None;
 };

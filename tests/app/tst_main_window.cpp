@@ -64,6 +64,22 @@ public:
     bool hasVanished() const override { return false; }
 };
 
+// A device the system would not open, for the given reason.
+class UnopenablePort : public SettingsRefusingPort {
+public:
+    explicit UnopenablePort(serial::OpenFailure failure) : failure_(failure) {}
+    bool open(const QString&, QString* error) override {
+        if (error)
+            *error = QStringLiteral("/dev/ttyUSB0: system's words");
+        return false;
+    }
+    QString setupError() const override { return {}; }
+    serial::OpenFailure openFailure() const override { return failure_; }
+
+private:
+    serial::OpenFailure failure_;
+};
+
 QByteArray identityAnswer(quint32 serial, quint8 fw, quint8 prefix) {
     QByteArray d = le32(serial);
     d.append(char(fw));
@@ -91,6 +107,8 @@ private slots:
     void openAndCloseSimulator();
     void openUnavailablePort();
     void openRefusedSettings();
+    void openFailureReasonShownAndLogged_data();
+    void openFailureReasonShownAndLogged();
     void networkPollIdentityAndData();
     void addressChangeAsksIdentity();
     void silenceBadCrcUnknownCode();
@@ -257,6 +275,41 @@ void TestMainWindow::openRefusedSettings() {
     QVERIFY(timer1(&w)->isActive());
     QVERIFY(control<QWidget>(&w, "BTNOpenCom")->isEnabled());
     QVERIFY(parts.session.port() == nullptr);
+}
+
+void TestMainWindow::openFailureReasonShownAndLogged_data() {
+    QTest::addColumn<serial::OpenFailure>("failure");
+    QTest::addColumn<QString>("secondLine"); // on the box and in the log
+    QTest::newRow("no right") << serial::OpenFailure::NoPermission
+                              << "Нет прав на порт: добавьте пользователя в группу dialout и "
+                                 "войдите заново.";
+    QTest::newRow("busy") << serial::OpenFailure::Busy << "Порт занят другой программой.";
+    QTest::newRow("absent") << serial::OpenFailure::NotFound << "Порт не найден.";
+    QTest::newRow("other: the system's words, in the log only")
+        << serial::OpenFailure::Other << QString();
+}
+
+void TestMainWindow::openFailureReasonShownAndLogged() {
+    QFETCH(serial::OpenFailure, failure);
+    QFETCH(QString, secondLine);
+    WindowServices parts;
+    frmSerial::Services sv = parts.services();
+    sv.listPorts = [] { return QStringList{"ttyUSB0"}; };
+    sv.makePort = [failure](const QString&, QString* path) -> std::unique_ptr<Port> {
+        *path = QStringLiteral("/dev/ttyUSB0");
+        return std::make_unique<UnopenablePort>(failure);
+    };
+    frmSerial w(sv);
+    w.Load();
+    w.Timer1_Timer();
+    w.BTNOpenCom_Click();
+    const QString first = "Com Port ttyUSB0 недоступен. Установите нужный порт.";
+    QCOMPARE(parts.dialog.messages(),
+             QStringList{secondLine.isEmpty() ? first : first + "\n" + secondLine});
+    const QString log = text1251::decode(testsupport::readAll(w.workLog().path()));
+    const QString logged = secondLine.isEmpty() ? "/dev/ttyUSB0: system's words" : secondLine;
+    QVERIFY2(log.contains(" : " + first + "\"\r\n\"") && log.contains(" : " + logged + "\"\r\n"),
+             qPrintable(log));
 }
 
 void TestMainWindow::networkPollIdentityAndData() {

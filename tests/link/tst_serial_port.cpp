@@ -141,7 +141,12 @@ private slots:
     void selectionAfterRescan();
     void placeholderAndListing();
     void systemListCarriesExtraPaths();
+    void rescanAsksSystemOnlyWhenTtySetChanged();
+    void portDetails_data();
+    void portDetails();
 
+    void openFailureReasons_data();
+    void openFailureReasons();
     void openFailsWithReason_data();
     void openFailsWithReason();
     void writeOf300BytesOverTty();
@@ -294,22 +299,99 @@ void TestSerialPort::systemListCarriesExtraPaths() {
     QCOMPARE(portlist::naturalSorted(system), system);
 }
 
+void TestSerialPort::rescanAsksSystemOnlyWhenTtySetChanged() {
+    // What the cheap listing shows, call by call; no value: nothing to watch.
+    const QList<std::optional<QStringList>> listings{QStringList{"ttyS0"},
+                                                     QStringList{"ttyS0"},
+                                                     QStringList{"ttyS0", "ttyUSB0"},
+                                                     QStringList{"ttyS0", "ttyUSB0"},
+                                                     QStringList{"ttyS0"},
+                                                     std::nullopt,
+                                                     std::nullopt};
+    const QList<int> scansAfter{1, 1, 2, 2, 3, 4, 5};
+    int call = 0;
+    portlist::PortScanner scanner(
+        [&] { return listings.at(call); },
+        [&]() -> QList<portlist::PortEntry> {
+            QList<portlist::PortEntry> ports;
+            for (const QString& n : listings.at(call).value_or(QStringList{"ttyS0", "ttyS1"}))
+                ports.append({n, "about " + n});
+            return ports;
+        });
+    for (; call < listings.size(); ++call) {
+        const QStringList names = scanner.names();
+        QCOMPARE(scanner.scans(), scansAfter.at(call));
+        QCOMPARE(names, listings.at(call).value_or(QStringList{"ttyS0", "ttyS1"}));
+        QCOMPARE(scanner.details(names.last()), "about " + names.last());
+    }
+}
+
+void TestSerialPort::portDetails_data() {
+    QTest::addColumn<QStringList>("known"); // description, maker, serial number
+    QTest::addColumn<QStringList>("byId");
+    QTest::addColumn<QString>("tooltip");
+    QTest::newRow("USB adapter")
+        << QStringList{"CP2102 USB to UART Bridge Controller", "Silicon Labs", "0001"}
+        << QStringList{"/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0"}
+        << "Описание: CP2102 USB to UART Bridge Controller\nПроизводитель: Silicon "
+           "Labs\nСерийный номер: 0001\n/dev/serial/by-id/usb-Silicon_Labs_CP2102_0001-if00-port0";
+    QTest::newRow("only a maker") << QStringList{"", "FTDI", ""} << QStringList{}
+                                  << "Производитель: FTDI";
+    QTest::newRow("nothing known") << QStringList{"", "", ""} << QStringList{} << QString();
+}
+
+void TestSerialPort::portDetails() {
+    QFETCH(QStringList, known);
+    QFETCH(QStringList, byId);
+    QFETCH(QString, tooltip);
+    QCOMPARE(portlist::portDetails(known[0], known[1], known[2], byId), tooltip);
+}
+
+void TestSerialPort::openFailureReasons_data() {
+    QTest::addColumn<QSerialPort::SerialPortError>("error");
+    QTest::addColumn<bool>("userMayAccess");
+    QTest::addColumn<QString>("reason");
+    const QString noRight =
+        "Нет прав на порт: добавьте пользователя в группу dialout и войдите заново.";
+    const QString busy = "Порт занят другой программой.";
+    const QString absent = "Порт не найден.";
+    QTest::newRow("no error") << QSerialPort::NoError << true << QString();
+    QTest::newRow("not found") << QSerialPort::DeviceNotFoundError << true << absent;
+    QTest::newRow("permission, no right") << QSerialPort::PermissionError << false << noRight;
+    QTest::newRow("permission, held elsewhere") << QSerialPort::PermissionError << true << busy;
+    QTest::newRow("already open here") << QSerialPort::OpenError << true << QString();
+    QTest::newRow("resource") << QSerialPort::ResourceError << false << QString();
+    QTest::newRow("unsupported") << QSerialPort::UnsupportedOperationError << true << QString();
+    QTest::newRow("unknown") << QSerialPort::UnknownError << false << QString();
+}
+
+void TestSerialPort::openFailureReasons() {
+    QFETCH(QSerialPort::SerialPortError, error);
+    QFETCH(bool, userMayAccess);
+    QFETCH(QString, reason);
+    QCOMPARE(serial::openFailureReason(serial::openFailureOf(error, userMayAccess)), reason);
+}
+
 void TestSerialPort::openFailsWithReason_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("settingsRefused"); // opened, but no line settings apply
-    QTest::newRow("missing device") << "/dev/lv300-no-such-port" << false;
-    QTest::newRow("not a tty") << "/dev/null" << true;
-    QTest::newRow("placeholder's empty path") << "" << false;
+    QTest::addColumn<serial::OpenFailure>("failure");
+    QTest::newRow("missing device")
+        << "/dev/lv300-no-such-port" << false << serial::OpenFailure::NotFound;
+    QTest::newRow("not a tty") << "/dev/null" << true << serial::OpenFailure::Other;
+    QTest::newRow("placeholder's empty path") << "" << false << serial::OpenFailure::NotFound;
 }
 
 void TestSerialPort::openFailsWithReason() {
     QFETCH(QString, path);
     QFETCH(bool, settingsRefused);
+    QFETCH(serial::OpenFailure, failure);
     SerialPort port;
     QString error;
     QVERIFY(!port.open(path, &error));
     QVERIFY(!port.isOpen());
     QVERIFY(!error.isEmpty());
+    QCOMPARE(port.openFailure(), failure);
     if (settingsRefused)
         QVERIFY2(port.setupError().startsWith("Unable to set Comm DCB 19200,n,8,1 Error: "),
                  qPrintable(port.setupError()));
@@ -374,6 +456,7 @@ void TestSerialPort::openIsExclusive() {
     QString error;
     QVERIFY(!second.open(pty.slavePath(), &error));
     QVERIFY(!error.isEmpty());
+    QCOMPARE(second.openFailure(), serial::OpenFailure::Busy);
     first.close();
     QVERIFY2(second.open(pty.slavePath(), &error), qPrintable(error));
 }

@@ -1,6 +1,7 @@
 #include "app/gui/frm_serial.h"
 
 #include "app/gui/form2.h"
+#include "app/gui/log_link.h"
 #include "app/gui/markers.h"
 #include "base/clock.h"
 #include "base/gui/colors.h"
@@ -61,6 +62,7 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     hooks.started = services_.firmwareStarted;
     hooks.folder = services_.programDir;
     firmware_ = new FirmwarePage(this, session_, hooks);
+    addLogFolderLink(ui->horizontalLayout_2, [this] { return log_->path(); });
     connectControls();
     connectSession();
 }
@@ -179,6 +181,9 @@ void frmSerial::rescanPorts() {
     const QStringList items = portlist::itemsOrPlaceholder(found);
     ui->CmbPort->clear();
     ui->CmbPort->addItems(items);
+    for (int i = 0; services_.describePort && i < ui->CmbPort->count(); ++i)
+        ui->CmbPort->setItemData(i, services_.describePort(ui->CmbPort->itemText(i)),
+                                 Qt::ToolTipRole);
     ui->CmbPort->setCurrentIndex(portlist::indexAfterRescan(remembered, int(items.size())));
 }
 
@@ -191,11 +196,16 @@ void frmSerial::BTNOpenCom_Click() {
     if (!port || !port->open(path, &error)) {
         const QString text = QStringLiteral("Com Port ") + item +
                              QStringLiteral(" недоступен. Установите нужный порт.");
+        // Why, where the system said: on the box's second line and in the log.
+        const QString reason = port ? serial::openFailureReason(port->openFailure()) : QString();
         // A port that opened but refused its line settings says so first.
         if (port && !port->setupError().isEmpty())
             session_.dialog().message(port->setupError(), {}, UserDialog::Icon::None);
-        session_.dialog().message(text, {}, UserDialog::Icon::Warning);
+        session_.dialog().message(reason.isEmpty() ? text : text + u'\n' + reason, {},
+                                  UserDialog::Icon::Warning);
         str_to_log(text);
+        if (!reason.isEmpty() || !error.isEmpty())
+            str_to_log(reason.isEmpty() ? error : reason);
         BTNCloseCom_Click();
         return;
     }

@@ -40,6 +40,8 @@ public:
         const Clock* clock = nullptr;
         // The items of the port list, rescanned every second while closed.
         std::function<QStringList()> listPorts;
+        // The tooltip of a port list item (what the system says about it).
+        std::function<QString(const QString& item)> describePort;
         // A closed port object for a list item, and the path to open it by.
         std::function<std::unique_ptr<Port>(const QString& item, QString* path)> makePort;
         // Where the log folder may go, in order of preference.

@@ -3,16 +3,44 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QDir>
+#include <QFileInfo>
 #include <QMediaDevices>
 #include <QtMath>
 
-QtTones::QtTones() = default;
+namespace {
+// Whether there is a sound output to ask for at all. On Linux Qt plays through
+// a PulseAudio (or PipeWire) server, and merely asking it for devices prints
+// a warning where none runs; so look for the server's socket first.
+bool soundOutputPresent() {
+#ifdef Q_OS_LINUX
+    if (!qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        return true;
+    QStringList sockets{QStringLiteral("/run/pulse/native"),
+                        QStringLiteral("/var/run/pulse/native")};
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty())
+        sockets.prepend(QDir(runtime).filePath(QStringLiteral("pulse/native")));
+    bool found = false;
+    for (const QString& s : sockets)
+        found = found || QFileInfo::exists(s);
+    if (!found)
+        return false;
+#endif
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
+} // namespace
+
+// The output is looked for once, at start; without one the tones stay silent.
+QtTones::QtTones() : present_(soundOutputPresent()) {}
 QtTones::~QtTones() {
     if (sink_)
         sink_->stop();
 }
 
 void QtTones::beep(int hertz, int milliseconds) {
+    if (!present_)
+        return;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull())
         return;

@@ -7,7 +7,8 @@
 
 class QAudioSink;
 
-// Sine tones through the default audio output; silent where there is none.
+// Sine tones through the default audio output; silent where there is none
+// (looked for once, when made).
 class QtTones : public Tones {
 public:
     QtTones();
@@ -15,6 +16,7 @@ public:
     void beep(int hertz, int milliseconds) override;
 
 private:
+    bool present_ = false;
     std::unique_ptr<QAudioSink> sink_;
     QBuffer buffer_;
 };
