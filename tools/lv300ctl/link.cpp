@@ -162,16 +162,16 @@ int Link::open() {
         const QString path = portlist::devicePathForItem(o_.port);
         if (path.isEmpty() || !QFileInfo::exists(path))
             return out_.fail(PortError, QStringLiteral("port"),
-                             o_.port + QStringLiteral(": no such port"));
+                             o_.port + QStringLiteral(": ") +
+                                 serial::openFailureReason(serial::OpenFailure::NotFound));
         auto port = std::make_unique<SerialPort>();
         QString error;
         if (!port->open(path, &error)) {
-            QString why = !port->setupError().isEmpty() ? port->setupError() : error;
-            const QFileInfo info(path);
-            if (!info.isReadable() || !info.isWritable())
-                why = QStringLiteral("no permission (") + why + u')';
-            return out_.fail(PortError, QStringLiteral("port"),
-                             path + QStringLiteral(": cannot open: ") + why);
+            // The window's reasons: no permission, busy, not found.
+            QString why = serial::openFailureReason(port->openFailure());
+            if (why.isEmpty())
+                why = !port->setupError().isEmpty() ? port->setupError() : error;
+            return out_.fail(PortError, QStringLiteral("port"), path + QStringLiteral(": ") + why);
         }
         session_.attachPort(std::move(port));
     }
