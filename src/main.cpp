@@ -6,6 +6,7 @@
 #include "base/gui/qt_tones.h"
 #include "base/gui/qt_user_dialog.h"
 #include "base/version.h"
+#include "base/work_log.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
 #include "session/session.h"
@@ -14,10 +15,8 @@
 #include "sim/virtual_port.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QIcon>
 #include <QLibraryInfo>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdio>
@@ -54,34 +53,22 @@ public:
     bool isEmpty() const override { return false; }
 };
 
-// The folders a run's log may go to, in order of preference: beside the
-// program, else (an installed program) the user's data folder.
-QStringList logDirs() {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    // An installed program (its menu entry beside it) keeps its logs out of
-    // the system's bin folder, even where that can be written (root).
-    if (QFileInfo::exists(programDir +
-                          QStringLiteral("/../share/applications/lv300-configurator.desktop")))
-        return {userDir};
-    return {programDir, userDir};
-}
-
 // --help, --version and wrong usage: printed without a window or a log.
 int finishAtCommandLine(int argc, char** argv, const cmdline::Parsed& parsed) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QLatin1String(version::ProgramName));
     switch (parsed.action) {
     case cmdline::Parsed::Action::Help:
-        std::fputs(cmdline::helpText(logDirs()).toLocal8Bit().constData(), stdout);
+        std::fputs(cmdline::helpText(WorkLog::defaultDirs()).toLocal8Bit().constData(), stdout);
         return cmdline::ExitDone;
     case cmdline::Parsed::Action::Version:
         std::fputs(cmdline::versionText().toLocal8Bit().constData(), stdout);
         return cmdline::ExitDone;
     default:
-        std::fputs(
-            (parsed.error + u'\n' + u'\n' + cmdline::helpText(logDirs())).toLocal8Bit().constData(),
-            stderr);
+        std::fputs((parsed.error + u'\n' + u'\n' + cmdline::helpText(WorkLog::defaultDirs()))
+                       .toLocal8Bit()
+                       .constData(),
+                   stderr);
         return cmdline::ExitWrongUsage;
     }
 }
@@ -127,7 +114,7 @@ int main(int argc, char** argv) {
     services.clock = &clock;
     services.tones = &tones;
     services.programDir = QApplication::applicationDirPath();
-    services.logDirs = logDirs();
+    services.logDirs = WorkLog::defaultDirs();
     portlist::PortScanner scanner;
     services.listPorts = [extraPorts, demo, &scanner] {
         QStringList items = portlist::portNames(extraPorts, scanner.names());

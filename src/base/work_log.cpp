@@ -3,10 +3,23 @@
 #include "base/clock.h"
 #include "base/text_1251.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 WorkLog::WorkLog(const Clock& clock) : clock_(clock) {}
+
+QStringList WorkLog::defaultDirs() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                            QStringLiteral("/lv300-configurator");
+    if (QFileInfo::exists(programDir +
+                          QStringLiteral("/../share/applications/lv300-configurator.desktop")))
+        return {userDir};
+    return {programDir, userDir};
+}
 
 QString WorkLog::runName(const QDateTime& start) {
     return start.toString(QStringLiteral("ddMMyyyy_HHmmss"));

@@ -10,7 +10,6 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonObject>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <csignal>
@@ -185,9 +184,7 @@ int Link::open() {
 int Link::startLog() {
     log_ = std::make_unique<WorkLog>(clock_);
     // The configurator's own places, so that both tools' logs are found together.
-    const QStringList dirs{QCoreApplication::applicationDirPath(),
-                           QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                               QStringLiteral("/lv300-configurator")};
+    const QStringList dirs = WorkLog::defaultDirs();
     QString error;
     if (!log_->create(dirs, &error))
         return out_.fail(FileError, QStringLiteral("file"), error);
