@@ -3,8 +3,10 @@
 # when they are missing. Uses sudo when not run as root.
 set -euo pipefail
 
+# libqt6opengl6-dev: the Qt Charts CMake package asks for Qt OpenGL's, which
+# qt6-charts-dev does not pull in.
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-          qt6-multimedia-dev libgl-dev)
+          qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev libgl-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
