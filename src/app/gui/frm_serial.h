@@ -25,6 +25,7 @@ class RemotePage;
 class SettingsPage;
 class TablesPage;
 class Tones;
+class frmChart;
 class UserDialog;
 class WorkLog;
 
@@ -99,6 +100,7 @@ private:
     TablesPage* tables_ = nullptr;
     RemotePage* remote_ = nullptr;
     FirmwarePage* firmware_ = nullptr;
+    frmChart* chart_ = nullptr; // the level chart window
     bool logFailureShown_ = false;
     int splashTicks_ = 0;
 };
