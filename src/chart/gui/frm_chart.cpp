@@ -22,10 +22,14 @@ namespace {
 const QString PauseText = QStringLiteral("Пауза");
 const QString ContinueText = QStringLiteral("Продолжить");
 
-// Colours of the addresses, in the order they first answer.
-const QColor Palette[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0x2c, 0x9a, 0x2c),
-                          QColor(0x9b, 0x3f, 0xb5), QColor(0xd6, 0x7a, 0x00),
-                          QColor(0x17, 0x9e, 0xa8), QColor(0x80, 0x80, 0x80)};
+// Colours of the addresses, in the order they first answer: the level in
+// blues and greens, the temperature in reds, the raw value in greys.
+const QColor LevelColours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0x2c, 0x9a, 0x2c),
+                               QColor(0x17, 0x9e, 0xa8), QColor(0x5a, 0x3f, 0xb5)};
+const QColor TemperatureColours[] = {QColor(0xd0, 0x30, 0x20), QColor(0xd6, 0x7a, 0x00),
+                                     QColor(0xb0, 0x30, 0x80), QColor(0x90, 0x50, 0x20)};
+const QColor RawColours[] = {QColor(0x60, 0x60, 0x60), QColor(0x90, 0x90, 0x90),
+                             QColor(0x40, 0x40, 0x40), QColor(0xb0, 0xb0, 0xb0)};
 
 // A value range with room around it, at least minSpan wide, on round numbers.
 void setPadded(QValueAxis* axis, double lo, double hi, double minSpan) {
@@ -154,19 +158,15 @@ frmChart::Lines& frmChart::linesOf(quint8 address) {
         return *it;
     if (!colours_.contains(address))
         colours_[address] = colourIndex_++;
-    const QColor colour = Palette[colours_[address] % int(std::size(Palette))];
-    const QString tail = QStringLiteral(" (адрес %1)").arg(address);
+    const int colour = colours_[address] % int(std::size(LevelColours));
+    const QString tail = QStringLiteral(", адрес %1").arg(address);
     Lines l{new QLineSeries, new QLineSeries, new QLineSeries};
-    l.level->setName(QStringLiteral("Уровень") + tail);
-    l.temperature->setName(QStringLiteral("Температура") + tail);
-    l.raw->setName(QStringLiteral("Сырое") + tail);
-    QPen pen(colour, 2);
-    l.level->setPen(pen);
-    pen.setWidth(1);
-    pen.setStyle(Qt::DashLine);
-    l.temperature->setPen(pen);
-    pen.setStyle(Qt::DotLine);
-    l.raw->setPen(pen);
+    l.level->setName(QStringLiteral("N") + tail);
+    l.temperature->setName(QStringLiteral("°C") + tail);
+    l.raw->setName(QStringLiteral("сырое") + tail);
+    l.level->setPen(QPen(LevelColours[colour], 2));
+    l.temperature->setPen(QPen(TemperatureColours[colour], 1.5, Qt::DashLine));
+    l.raw->setPen(QPen(RawColours[colour], 1.5, Qt::DotLine));
     QAbstractAxis* x = shownKind_ == chart::History::Kind::Live
                            ? static_cast<QAbstractAxis*>(timeAxis_)
                            : static_cast<QAbstractAxis*>(recordAxis_);

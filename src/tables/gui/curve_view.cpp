@@ -9,11 +9,11 @@
 
 namespace {
 
-// A range with a little room around the points, never empty.
+// A range with a little room around the points, at least 10 wide.
 std::pair<double, double> padded(double lo, double hi) {
-    if (hi <= lo) {
-        lo -= 1;
-        hi += 1;
+    if (hi - lo < 10) {
+        lo = (lo + hi) / 2 - 5;
+        hi = lo + 10;
     }
     const double pad = (hi - lo) * 0.05;
     return {lo - pad, hi + pad};
@@ -84,10 +84,15 @@ void CurveView::setPoints(const QList<tables::CurvePoint>& points) {
     line_->replace(all);
     good_->replace(good);
     bad_->replace(bad);
+    if (all.isEmpty()) {
+        xhi = yhi = 100;
+    }
     const auto [x0, x1] = padded(xlo, xhi);
     const auto [y0, y1] = padded(ylo, yhi);
     x_->setRange(x0, x1);
     y_->setRange(y0, y1);
+    x_->applyNiceNumbers();
+    y_->applyNiceNumbers();
 }
 
 void CurveView::hovered(const QPointF& at, bool state) {

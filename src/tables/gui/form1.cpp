@@ -16,6 +16,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent, Qt::Window) {
     const int at = ui.verticalLayout->indexOf(ui.MSFlexGrid1);
     ui.verticalLayout->removeWidget(ui.MSFlexGrid1);
     auto* row = new QHBoxLayout;
+    ui.MSFlexGrid1->setMinimumWidth(330); // its two columns, unsqueezed
     row->addWidget(ui.MSFlexGrid1, 1);
     row->addWidget(curve_, 1);
     ui.verticalLayout->insertLayout(at, row, 1);
