@@ -61,6 +61,8 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     hooks.started = services_.firmwareStarted;
     hooks.folder = services_.programDir;
     firmware_ = new FirmwarePage(this, session_, hooks);
+    connectControls();
+    connectSession();
     // The chart button takes the free cell of the data panel, right of the
     // analogue output.
     chart_ = new frmChart(session_, *services_.clock, services_.programDir);
@@ -68,8 +70,6 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     showChart->setObjectName(QStringLiteral("showChart"));
     ui->gridLayout_2->addWidget(showChart, 2, 6, 1, 2);
     connect(showChart, &QPushButton::clicked, chart_, &frmChart::showChart_Click);
-    connectControls();
-    connectSession();
 }
 
 frmSerial::~frmSerial() {
