@@ -21,6 +21,7 @@ namespace {
 
 const QString PauseText = QStringLiteral("Пауза");
 const QString ContinueText = QStringLiteral("Продолжить");
+constexpr qint64 LeadMs = 60 * 1000; // room right of the newest live answer
 
 // Colours of the addresses, in the order they first answer: the level in
 // blues and greens, the temperature in reds, the raw value in greys.
@@ -149,7 +150,9 @@ void frmChart::onData(const sensor::DataAnswer& d) {
     }
     drop(dropped);
     append(s);
-    fitAxes();
+    // The axes stay until an answer falls outside them.
+    if (!fitted_ || !fits(s))
+        fitAxes();
 }
 
 frmChart::Lines& frmChart::linesOf(quint8 address) {
@@ -197,7 +200,8 @@ void frmChart::append(const chart::Sample& s) {
     const qreal x = qreal(s.x);
     l.level->append(x, s.level);
     l.temperature->append(x, s.temperature);
-    l.raw->append(x, qreal(s.raw));
+    if (showRaw_->isChecked()) // the raw line is filled only while shown
+        l.raw->append(x, qreal(s.raw));
 }
 
 void frmChart::drop(const QList<chart::Sample>& dropped) {
@@ -213,7 +217,8 @@ void frmChart::drop(const QList<chart::Sample>& dropped) {
         }
         it->level->remove(0);
         it->temperature->remove(0);
-        it->raw->remove(0);
+        if (it->raw->count() > 0)
+            it->raw->remove(0);
     }
 }
 
@@ -235,7 +240,8 @@ void frmChart::rebuild() {
         const qreal x = qreal(s.x);
         p[0].append({x, qreal(s.level)});
         p[1].append({x, qreal(s.temperature)});
-        p[2].append({x, qreal(s.raw)});
+        if (showRaw_->isChecked())
+            p[2].append({x, qreal(s.raw)});
     }
     for (auto it = points.cbegin(); it != points.cend(); ++it) {
         Lines& l = linesOf(it.key());
@@ -251,14 +257,16 @@ void frmChart::fitAxes() {
     const bool live = shownKind_ == chart::History::Kind::Live;
     if (samples.empty()) {
         const qint64 now = clock_.now().toMSecsSinceEpoch();
-        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(now - 60000),
-                            QDateTime::fromMSecsSinceEpoch(now));
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(now - chart::History::LiveSpanMs),
+                            QDateTime::fromMSecsSinceEpoch(now + LeadMs));
         recordAxis_->setRange(0, 10);
         levelAxis_->setRange(0, 1024);
         temperatureAxis_->setRange(0, 40);
         rawAxis_->setRange(0, 1000);
+        fitted_ = false; // ranges to start with, not fitted to any answer
         return;
     }
+    fitted_ = true;
     qint64 x0 = samples.front().x, x1 = samples.back().x;
     int l0 = samples.front().level, l1 = l0;
     int t0 = samples.front().temperature, t1 = t0;
@@ -274,14 +282,27 @@ void frmChart::fitAxes() {
         r1 = std::max(r1, s.raw);
     }
     if (live) {
-        x0 = std::min(x0, x1 - 60000); // a minute at least
-        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(x0), QDateTime::fromMSecsSinceEpoch(x1));
+        // The last ten minutes and a minute ahead, so that the axes move once
+        // a minute, not with every answer.
+        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(x1 - chart::History::LiveSpanMs),
+                            QDateTime::fromMSecsSinceEpoch(x1 + LeadMs));
     } else {
         recordAxis_->setRange(qreal(x0), qreal(std::max(x1, x0 + 10)));
     }
     setPadded(levelAxis_, l0, l1, 20);
     setPadded(temperatureAxis_, t0, t1, 10);
     setPadded(rawAxis_, r0, r1, 100);
+}
+
+bool frmChart::fits(const chart::Sample& s) const {
+    const auto inside = [](const QValueAxis* a, double v) {
+        return v >= a->min() && v <= a->max();
+    };
+    const bool xInside = shownKind_ == chart::History::Kind::Live
+                             ? s.x <= timeAxis_->max().toMSecsSinceEpoch()
+                             : double(s.x) <= recordAxis_->max();
+    return xInside && inside(levelAxis_, s.level) && inside(temperatureAxis_, s.temperature) &&
+           (!showRaw_->isChecked() || inside(rawAxis_, double(s.raw)));
 }
 
 void frmChart::showChart_Click() {
@@ -304,10 +325,9 @@ void frmChart::pauseChart_Click() {
 }
 
 void frmChart::showRaw_Click() {
-    const bool on = showRaw_->isChecked();
-    rawAxis_->setVisible(on);
-    for (const Lines& l : std::as_const(lines_))
-        l.raw->setVisible(on);
+    rawAxis_->setVisible(showRaw_->isChecked());
+    if (drawing())
+        rebuild();
 }
 
 void frmChart::saveCsv_Click() {

@@ -62,6 +62,7 @@ private:
     void drop(const QList<chart::Sample>& dropped);
     void rebuild();
     void fitAxes();
+    bool fits(const chart::Sample& s) const;
     Lines& linesOf(quint8 address);
     void removeLines(quint8 address);
 
@@ -72,6 +73,7 @@ private:
     chart::History replay_{chart::History::Kind::Replay};
     chart::History::Kind shownKind_ = chart::History::Kind::Live;
     bool paused_ = false;
+    bool fitted_ = false; // the axes fit the answers on show
 
     QCheckBox* showRaw_;
     QPushButton* pause_;
