@@ -1,12 +1,12 @@
 # The wall between the core and the windows. A file directly under
 # src/<folder>/ may use Qt Core and Qt SerialPort only: configure fails when it
-# includes a QtWidgets, QtGui or QtMultimedia header, in any spelling
+# includes a QtWidgets, QtGui, QtMultimedia or QtCharts header, in any spelling
 # (<QWidget>, <qwidget.h>, <QtWidgets/QWidget>, <QtWidgets>), or a header of a
 # gui/ folder. Every core file is a configure dependency, so an edit that
 # breaks the wall is caught at the next build.
 
 set(LV300_FORBIDDEN_HEADERS "")
-foreach(module Widgets Gui Multimedia)
+foreach(module Widgets Gui Multimedia Charts)
   list(APPEND LV300_FORBIDDEN_HEADERS Qt${module})
   foreach(dir ${Qt6${module}_INCLUDE_DIRS})
     if(dir MATCHES "/Qt${module}$")
@@ -28,10 +28,10 @@ function(lv300_check_core_sources)
       set(bad "")
       if(header MATCHES "(^|/)gui/")
         set(bad "a window header")
-      elseif(header MATCHES "^Qt(Widgets|Gui|Multimedia)(/|$)")
+      elseif(header MATCHES "^Qt(Widgets|Gui|Multimedia|Charts)(/|$)")
         set(bad "a Qt${CMAKE_MATCH_1} header")
       elseif(header IN_LIST LV300_FORBIDDEN_HEADERS)
-        set(bad "a QtWidgets/QtGui/QtMultimedia header")
+        set(bad "a QtWidgets/QtGui/QtMultimedia/QtCharts header")
       endif()
       if(bad)
         file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${src})

@@ -4,9 +4,11 @@
 set -euo pipefail
 
 # qt6-translations-l10n: Qt's own texts in Russian; dpkg-dev and file: the
-# package's dependencies (scripts/package.sh).
+# package's dependencies (scripts/package.sh); libqt6opengl6-dev: the Qt Charts
+# CMake package asks for Qt OpenGL's, which qt6-charts-dev does not pull in.
 packages=(cmake g++ make qt6-base-dev qt6-base-dev-tools qt6-serialport-dev
-          qt6-multimedia-dev libgl-dev qt6-translations-l10n dpkg-dev file)
+          qt6-multimedia-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+          qt6-translations-l10n dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

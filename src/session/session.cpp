@@ -263,9 +263,10 @@ QByteArray Session::identityRetry(const QByteArray& received) {
     return {};
 }
 
-void Session::replay(const QByteArray& answer) {
+void Session::replay(const QByteArray& answer, int record) {
     // A recorded answer skips the port entirely and goes straight to the
     // processing step; the flag keeps it out of the work log.
+    replayRecord_ = record;
     replaying_ = true;
     process(answer);
     replaying_ = false;

@@ -66,9 +66,12 @@ public:
     // Runs one processing step on bytes as if a tick had just read them.
     void receive(const QByteArray& answer) { process(answer); }
     // Runs one processing step on a recorded answer instead of the port.
-    // Nothing is written to the work log meanwhile.
-    void replay(const QByteArray& answer);
+    // Nothing is written to the work log meanwhile. record: the answer's
+    // number among the log's records, from 1 (what a chart plots it against).
+    void replay(const QByteArray& answer, int record = 0);
     bool isReplaying() const { return replaying_; }
+    // The record number of the answer being replayed.
+    int replayRecord() const { return replayRecord_; }
 
     // The selected address, as the address list shows it (nullopt: none).
     void setSelectedAddress(std::optional<quint8> address, const QString& shownText);
@@ -195,6 +198,7 @@ private:
     bool badData_ = false;
     int holdCounter_ = 0;
     bool replaying_ = false;
+    int replayRecord_ = 0;
     int firmware_ = 0;
     bool firmware172_ = false;
     // No data answer has come since the program started or the port was

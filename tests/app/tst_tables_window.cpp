@@ -89,6 +89,8 @@ private slots:
     void writeLengthByFirmware_data();
     void writeLengthByFirmware();
     void writeRefusedForBadBox();
+    void nonMonotonicWriteAsked_data();
+    void nonMonotonicWriteAsked();
     void noSensorSelected();
     void answersRefused_data();
     void answersRefused();
@@ -233,6 +235,35 @@ void TestTablesWindow::writeRefusedForBadBox() {
     for (const QByteArray& w : h.port->writes())
         QCOMPARE(quint8(w[2]), quint8(0xF0));
     QCOMPARE(questions(h.dialog), 0);
+}
+
+void TestTablesWindow::nonMonotonicWriteAsked_data() {
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Да") << true;
+    QTest::newRow("Нет") << false;
+}
+
+void TestTablesWindow::nonMonotonicWriteAsked() {
+    QFETCH(bool, yes);
+    WindowHarness h;
+    connectSensor(h);
+    Form3* f = form3();
+    f->Text4(5)->setText("900");   // below point 4's 1000
+    f->Text3(12)->setText("2000"); // below point 11's 2400
+    const QByteArray before = h.session.pending();
+    h.dialog.clear();
+    h.dialog.yesNoAnswers.enqueue(yes);
+    h.in<QPushButton>("Form3", "wrmyTable")->click();
+    QCOMPARE(h.dialog.calls.size(), 1);
+    QCOMPARE(h.dialog.calls[0].kind, QString("question"));
+    QCOMPARE(h.dialog.calls[0].text,
+             QString("Таблица не монотонна в точках 5, 12. Записать всё равно?"));
+    const auto request = tables::writeRequest(1, h.session.firmware(), f->texts());
+    QCOMPARE(h.session.pending(), yes ? *request.frame : before);
+    QCOMPARE(h.logText().contains("Cmd_SetTable"), yes);
+    h.port->clearWrites();
+    h.ticks(3); // the mode follows the table only when it went out
+    QCOMPARE(modeWrites(h.port->writes()), yes ? 1 : 0);
 }
 
 void TestTablesWindow::noSensorSelected() {

@@ -2,6 +2,7 @@
 // .trr files checked byte for byte.
 #include "base/text_1251.h"
 #include "support/scripted_dialog.h"
+#include "tables/curves.h"
 #include "tables/portions.h"
 #include "tables/table_texts.h"
 #include "test_support.h"
@@ -94,6 +95,8 @@ private slots:
     void captureFailsWhenFileGone();
     void levelTextKeptAsShown();
     void f9Poller();
+    void badCaptureOnResume_data() { copies_data(); }
+    void badCaptureOnResume();
 };
 
 void TestPortionCalibration::copies_data() {
@@ -616,6 +619,35 @@ void TestPortionCalibration::f9Poller() {
     f9.reset();
     QVERIFY(!f9.isDown());
     QVERIFY(!f9.poll(true));
+}
+
+void TestPortionCalibration::badCaptureOnResume() {
+    QFETCH(QString, copy);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bad.trr");
+    // Row 3 was captured before the level settled; row 4 has no reading.
+    writeAll(path, header(copy) + fileLine(copy, 1, 0, "100") + fileLine(copy, 2, 10, "200") +
+                       fileLine(copy, 3, 20, "150") + fileLine(copy, 4, 30, "Нет данных") +
+                       fileLine(copy, 5, 40, "300"));
+    ScriptedDialog dlg;
+    PortionCalibration c(layoutOf(copy), dir.path());
+    dlg.fileAnswers.enqueue(path);
+    c.resume(dlg);
+    QCOMPARE(dlg.messages(), QStringList());
+    const auto shape = [&c] {
+        QStringList out; // row:level:litres, "!" for out of order
+        for (const tables::CurvePoint& p : tables::captureCurve(c))
+            out << QString("%1:%2:%3%4")
+                       .arg(p.number)
+                       .arg(p.level)
+                       .arg(p.litres)
+                       .arg(p.outOfOrder ? "!" : "");
+        return out;
+    };
+    QCOMPARE(shape(), (QStringList{"1:100:0", "2:200:10", "3:150:20!", "5:300:40"}));
+    // A capture at the level of the one before is out of order too.
+    c.capture("300", dlg);
+    QCOMPARE(shape().last(), QString("6:300:50!"));
 }
 
 QTEST_GUILESS_MAIN(TestPortionCalibration)

@@ -1,5 +1,6 @@
 // The litres table on the wire: read request, write request, read answer.
 #include "link/frame.h"
+#include "tables/curves.h"
 #include "tables/table_frames.h"
 
 #include <QTest>
@@ -42,6 +43,8 @@ private slots:
     void decodeAnswerWithBadCheckByte();
     void decodeRefused_data();
     void decodeRefused();
+    void nonMonotonicPoints_data();
+    void nonMonotonicPoints();
 };
 
 void TestTableFrames::initialTexts() {
@@ -230,6 +233,41 @@ void TestTableFrames::decodeRefused() {
     QVERIFY(d.result.isEmpty());
     // The bytes are still shown for the technician.
     QVERIFY(d.txtRecText.startsWith("3E 1 EF "));
+}
+
+void TestTableFrames::nonMonotonicPoints_data() {
+    // Edits of the initial table (point i: 200 * (i + 1) in both columns):
+    // column ("r" readings, "l" litres), point, text; then the points out of
+    // order and the question asked before writing.
+    QTest::addColumn<QStringList>("edits");
+    QTest::addColumn<QList<int>>("points");
+    QTest::addColumn<QString>("question");
+    QTest::newRow("initial") << QStringList{} << QList<int>{} << QString();
+    QTest::newRow("reading falls back")
+        << QStringList{"r", "5", "900"} << QList<int>{5}
+        << QString("Таблица не монотонна в точках 5. Записать всё равно?");
+    QTest::newRow("equal readings, litres lower")
+        << QStringList{"r", "2", "400", "l", "12", "2000"} << QList<int>{2, 12}
+        << QString("Таблица не монотонна в точках 2, 12. Записать всё равно?");
+    QTest::newRow("equal litres are a level stretch")
+        << QStringList{"l", "7", "1400"} << QList<int>{} << QString();
+    // A box that is not a number is the write's business; the point after
+    // it is compared with the point before it.
+    QTest::newRow("bad box skipped")
+        << QStringList{"r", "3", "abc", "r", "4", "500"} << QList<int>{4}
+        << QString("Таблица не монотонна в точках 4. Записать всё равно?");
+}
+
+void TestTableFrames::nonMonotonicPoints() {
+    QFETCH(QStringList, edits);
+    QFETCH(QList<int>, points);
+    QFETCH(QString, question);
+    TableTexts t = tables::initialTable();
+    for (int i = 0; i + 2 < edits.size(); i += 3)
+        (edits[i] == "r" ? t.readings : t.litres)[size_t(edits[i + 1].toInt())] = edits[i + 2];
+    QCOMPARE(tables::nonMonotonicPoints(t), points);
+    if (!points.isEmpty())
+        QCOMPARE(tables::nonMonotonicQuestion(points), question);
 }
 
 QTEST_GUILESS_MAIN(TestTableFrames)

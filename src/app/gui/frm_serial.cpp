@@ -11,6 +11,7 @@
 #include "base/user_dialog.h"
 #include "base/version.h"
 #include "base/work_log.h"
+#include "chart/gui/frm_chart.h"
 #include "firmware/gui/firmware_page.h"
 #include "generator/gui/remote_page.h"
 #include "link/port.h"
@@ -23,6 +24,7 @@
 #include "ui_frmserial.h"
 
 #include <QCloseEvent>
+#include <QPushButton>
 #include <QTimer>
 
 frmSerial::frmSerial(Services services, QWidget* parent)
@@ -65,6 +67,13 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     addLogFolderLink(ui->horizontalLayout_2, [this] { return log_->path(); });
     connectControls();
     connectSession();
+    // The chart button takes the free cell of the data panel, right of the
+    // analogue output.
+    chart_ = new frmChart(session_, *services_.clock, services_.programDir);
+    auto* showChart = new QPushButton(QStringLiteral("График"), ui->Frame2);
+    showChart->setObjectName(QStringLiteral("showChart"));
+    ui->gridLayout_2->addWidget(showChart, 2, 6, 1, 2);
+    connect(showChart, &QPushButton::clicked, chart_, &frmChart::showChart_Click);
 }
 
 frmSerial::~frmSerial() {
@@ -72,6 +81,7 @@ frmSerial::~frmSerial() {
     delete firmware_;
     firmware_ = nullptr;
     delete tables_;
+    delete chart_;
     delete form2_;
     session_.disconnect(this);
     delete ui;
@@ -321,6 +331,7 @@ void frmSerial::closeEvent(QCloseEvent* event) {
     form2_->close();
     settings_->closeWindows();
     tables_->closeWindows();
+    chart_->close();
     event->accept();
 }
 

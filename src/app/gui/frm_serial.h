@@ -26,6 +26,7 @@ class SettingsPage;
 class ProfilePage;
 class TablesPage;
 class Tones;
+class frmChart;
 class UserDialog;
 class WorkLog;
 
@@ -103,6 +104,7 @@ private:
     TablesPage* tables_ = nullptr;
     RemotePage* remote_ = nullptr;
     FirmwarePage* firmware_ = nullptr;
+    frmChart* chart_ = nullptr; // the level chart window
     bool logFailureShown_ = false;
     int splashTicks_ = 0;
 };

@@ -120,8 +120,9 @@ void RemotePage::rdf_Click() {
         dialog.message(reader.errorText());
         return;
     }
+    int number = 0;
     while (const auto record = reader.next(dialog)) {
-        session_.replay(record->answer);
+        session_.replay(record->answer, ++number);
         dialog.message(replay::txt::NextRecord);
     }
     dialog.message(replay::txt::NoMoreRecords);

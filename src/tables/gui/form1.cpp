@@ -1,5 +1,7 @@
 #include "tables/gui/form1.h"
 
+#include "tables/curves.h"
+#include "tables/gui/curve_view.h"
 #include "tables/gui/portion_view.h"
 
 #include <QKeyEvent>
@@ -9,6 +11,15 @@
 Form1::Form1(QWidget* parent) : QWidget(parent, Qt::Window) {
     ui.setupUi(this);
     ui.MSFlexGrid1->setHorizontalHeaderLabels(tables::windowLayout().headers);
+    // The curve stands beside the grid.
+    curve_ = newCaptureCurve(this);
+    const int at = ui.verticalLayout->indexOf(ui.MSFlexGrid1);
+    ui.verticalLayout->removeWidget(ui.MSFlexGrid1);
+    auto* row = new QHBoxLayout;
+    ui.MSFlexGrid1->setMinimumWidth(330); // its two columns, unsqueezed
+    row->addWidget(ui.MSFlexGrid1, 1);
+    row->addWidget(curve_, 1);
+    ui.verticalLayout->insertLayout(at, row, 1);
     Timer3 = new QTimer(this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(50);
@@ -51,6 +62,7 @@ void Form1::run(const std::function<void()>& op) {
 
 void Form1::render() {
     renderPortions(*calibration_, ui.MSFlexGrid1, ui.step_zapr, ui.tar_file_name);
+    curve_->setPoints(tables::captureCurve(*calibration_));
 }
 
 void Form1::Command1_Click() {

@@ -9,6 +9,7 @@
 #include "tables/portions.h"
 #include "ui_form1.h"
 
+class CurveView;
 class QTimer;
 class UserDialog;
 
@@ -40,6 +41,8 @@ public:
     QTimer* Timer3;
     void Timer3_Timer();
     tables::F9Poller& f9() { return f9_; }
+    // The captures drawn as litres against level, beside the grid.
+    CurveView* curve() const { return curve_; }
     // Whether the window is the active one; the window's own state unless
     // replaced.
     std::function<bool()> isActive;
@@ -54,6 +57,7 @@ private:
     void run(const std::function<void()>& op);
     void render();
 
+    CurveView* curve_;
     std::unique_ptr<tables::PortionCalibration> calibration_;
     std::function<UserDialog&()> dialog_;
     std::function<void(const std::function<void()>&)> guarded_;

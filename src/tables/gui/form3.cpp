@@ -1,5 +1,8 @@
 #include "tables/gui/form3.h"
 
+#include "tables/curves.h"
+#include "tables/gui/curve_view.h"
+
 // A window of its own even when it is given an owner.
 Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     ui.setupUi(this);
@@ -11,6 +14,23 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
                ui.Text3_5,  ui.Text3_6,  ui.Text3_7,  ui.Text3_8,  ui.Text3_9,
                ui.Text3_10, ui.Text3_11, ui.Text3_12, ui.Text3_13, ui.Text3_14,
                ui.Text3_15, ui.Text3_16, ui.Text3_17, ui.Text3_18, ui.Text3_19};
+    curve_ = new CurveView(QStringLiteral("Показания датчика"), QStringLiteral("Точка"),
+                           QStringLiteral(": таблица не монотонна"), this);
+    curve_->setObjectName(QStringLiteral("tableCurve"));
+    curve_->setMinimumSize(340, 300);
+    ui.horizontalLayout->addWidget(curve_, 1);
+    for (const auto* column : {&readings_, &litres_}) {
+        for (QLineEdit* box : *column)
+            connect(box, &QLineEdit::textChanged, this, [this] {
+                if (!settingTexts_)
+                    redrawCurve();
+            });
+    }
+    redrawCurve();
+}
+
+void Form3::redrawCurve() {
+    curve_->setPoints(tables::tableCurve(texts()));
 }
 
 QLineEdit* Form3::Text4(int point) const {
@@ -31,8 +51,12 @@ tables::TableTexts Form3::texts() const {
 }
 
 void Form3::setTexts(const tables::TableTexts& table) {
+    // Forty boxes, one drawing.
+    settingTexts_ = true;
     for (int i = 0; i < tables::Points; ++i) {
         readings_[size_t(i)]->setText(table.readings[size_t(i)]);
         litres_[size_t(i)]->setText(table.litres[size_t(i)]);
     }
+    settingTexts_ = false;
+    redrawCurve();
 }

@@ -8,6 +8,8 @@
 #include "tables/table_frames.h"
 #include "ui_form3.h"
 
+class CurveView;
+
 class Form3 : public QWidget {
     Q_OBJECT
 public:
@@ -24,7 +26,15 @@ public:
     tables::TableTexts texts() const;
     void setTexts(const tables::TableTexts& table);
 
+    // The table drawn as litres against the sensor reading; it follows the
+    // boxes as they change.
+    CurveView* curve() const { return curve_; }
+
 private:
+    void redrawCurve();
+
+    CurveView* curve_;
+    bool settingTexts_ = false;
     std::array<QLineEdit*, 20> readings_{};
     std::array<QLineEdit*, 20> litres_{};
 };

@@ -6,6 +6,8 @@
 #include "base/user_dialog.h"
 #include "sensor/gui/live_colours.h"
 #include "session/session.h"
+#include "tables/curves.h"
+#include "tables/gui/curve_view.h"
 #include "tables/gui/form1.h"
 #include "tables/gui/form3.h"
 #include "tables/gui/portion_view.h"
@@ -14,6 +16,7 @@
 #include "tables/table_frames.h"
 #include "tables/table_texts.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -26,6 +29,11 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
       tabCalibration_(std::make_unique<tables::PortionCalibration>(tables::tabLayout(), folder)) {
     setObjectName(QStringLiteral("tablesPage"));
     setFillColor(form1_->ui.ind_stab, vbcolor::LightGrey);
+    // The tab's curve takes the room right of its buttons.
+    if (auto* row = root_->findChild<QHBoxLayout*>(QStringLiteral("horizontalLayout_11"))) {
+        tabCurve_ = newCaptureCurve(root_);
+        row->insertWidget(row->count() - 1, tabCurve_, 1);
+    }
     renderTab();
     // F9 polled inside a box of a tick or another handler waits.
     form1_->attach([this]() -> UserDialog& { return session_.dialog(); }, folder_,
@@ -92,6 +100,8 @@ void TablesPage::closeWindows() {
 void TablesPage::renderTab() {
     renderPortions(*tabCalibration_, control<QTableWidget>(root_, "MSFlexGrid1"),
                    control<QLabel>(root_, "step_zapr"), control<QLabel>(root_, "tar_file_name"));
+    if (tabCurve_)
+        tabCurve_->setPoints(tables::captureCurve(*tabCalibration_));
 }
 
 // Builds the write request from Form3's boxes into the pending slot; false
@@ -102,11 +112,18 @@ bool TablesPage::writeTable() {
         session_.dialog().message(tables::txt::NoSensor);
         return false;
     }
-    const auto request = tables::writeRequest(*address, session_.firmware(), form3_->texts());
+    const tables::TableTexts table = form3_->texts();
+    const auto request = tables::writeRequest(*address, session_.firmware(), table);
     if (!request.frame) {
         session_.dialog().message(request.error);
         return false;
     }
+    // A table that turns back on itself is most likely a typing mistake; the
+    // technician may still mean it (a tank with a step inside).
+    const QList<int> outOfOrder = tables::nonMonotonicPoints(table);
+    if (!outOfOrder.isEmpty() &&
+        !session_.dialog().askYesNo(tables::nonMonotonicQuestion(outOfOrder)))
+        return false;
     session_.setPending(*request.frame);
     session_.echo(*request.frame);
     session_.log(request.logLine);

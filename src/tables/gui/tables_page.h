@@ -6,6 +6,7 @@
 #include <QObject>
 #include <memory>
 
+class CurveView;
 class Form1;
 class Form3;
 class QWidget;
@@ -25,6 +26,8 @@ public:
 
     Form3* tableWindow() const { return form3_; }
     Form1* calibrationWindow() const { return form1_; }
+    // The calibration tab's chart of its captures.
+    CurveView* tabCurve() const { return tabCurve_; }
     void resetDisplays();
     void closeWindows();
 
@@ -51,5 +54,6 @@ private:
     QString folder_;
     Form1* form1_;
     Form3* form3_;
+    CurveView* tabCurve_ = nullptr;
     std::unique_ptr<tables::PortionCalibration> tabCalibration_;
 };
