@@ -21,7 +21,16 @@ namespace {
 
 const QString PauseText = QStringLiteral("Пауза");
 const QString ContinueText = QStringLiteral("Продолжить");
-constexpr qint64 LeadMs = 60 * 1000; // room right of the newest live answer
+constexpr qint64 MinuteMs = 60 * 1000;
+constexpr int AxisMinutes = 12; // ten minutes of answers and room ahead
+
+// The live time axis ends on the second whole minute after the newest
+// answer, so that it moves once a minute and its ticks fall on whole minutes.
+void setLiveRange(QDateTimeAxis* axis, qint64 newestMs) {
+    const qint64 end = (newestMs / MinuteMs + 2) * MinuteMs;
+    axis->setRange(QDateTime::fromMSecsSinceEpoch(end - AxisMinutes * MinuteMs),
+                   QDateTime::fromMSecsSinceEpoch(end));
+}
 
 // Colours of the addresses, in the order they first answer: the level in
 // blues and greens, the temperature in reds, the raw value in greys.
@@ -64,9 +73,9 @@ frmChart::frmChart(session::Session& session, const Clock& clock, const QString&
     chart_->setMargins(QMargins(4, 4, 4, 4));
     chart_->legend()->setAlignment(Qt::AlignBottom);
     timeAxis_ = new QDateTimeAxis;
-    timeAxis_->setFormat(QStringLiteral("HH:mm:ss"));
+    timeAxis_->setFormat(QStringLiteral("HH:mm"));
     timeAxis_->setTitleText(QStringLiteral("Время"));
-    timeAxis_->setTickCount(6);
+    timeAxis_->setTickCount(AxisMinutes / 2 + 1); // every two minutes
     recordAxis_ = new QValueAxis;
     recordAxis_->setTitleText(QStringLiteral("Запись"));
     recordAxis_->setLabelFormat(QStringLiteral("%.0f"));
@@ -80,6 +89,9 @@ frmChart::frmChart(session::Session& session, const Clock& clock, const QString&
     rawAxis_->setTitleText(QStringLiteral("Сырое значение"));
     rawAxis_->setLabelFormat(QStringLiteral("%.0f"));
     rawAxis_->setVisible(false);
+    // The grid is the level's; lines of the other scales would cross it.
+    temperatureAxis_->setGridLineVisible(false);
+    rawAxis_->setGridLineVisible(false);
     chart_->addAxis(timeAxis_, Qt::AlignBottom);
     chart_->addAxis(levelAxis_, Qt::AlignLeft);
     chart_->addAxis(temperatureAxis_, Qt::AlignRight);
@@ -257,8 +269,7 @@ void frmChart::fitAxes() {
     const bool live = shownKind_ == chart::History::Kind::Live;
     if (samples.empty()) {
         const qint64 now = clock_.now().toMSecsSinceEpoch();
-        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(now - chart::History::LiveSpanMs),
-                            QDateTime::fromMSecsSinceEpoch(now + LeadMs));
+        setLiveRange(timeAxis_, now);
         recordAxis_->setRange(0, 10);
         levelAxis_->setRange(0, 1024);
         temperatureAxis_->setRange(0, 40);
@@ -282,10 +293,7 @@ void frmChart::fitAxes() {
         r1 = std::max(r1, s.raw);
     }
     if (live) {
-        // The last ten minutes and a minute ahead, so that the axes move once
-        // a minute, not with every answer.
-        timeAxis_->setRange(QDateTime::fromMSecsSinceEpoch(x1 - chart::History::LiveSpanMs),
-                            QDateTime::fromMSecsSinceEpoch(x1 + LeadMs));
+        setLiveRange(timeAxis_, x1);
     } else {
         recordAxis_->setRange(qreal(x0), qreal(std::max(x1, x0 + 10)));
     }
@@ -326,6 +334,7 @@ void frmChart::pauseChart_Click() {
 
 void frmChart::showRaw_Click() {
     rawAxis_->setVisible(showRaw_->isChecked());
+    rawAxis_->setGridLineVisible(false); // setVisible shows the grid too
     if (drawing())
         rebuild();
 }
