@@ -82,8 +82,8 @@ int cmdFlash(const Options& o, Output& out, TerminalDialog& dlg) {
     ProgressPrinter progress;
     firmware::FirmwareRunner runner;
     runner.setDialog(&dlg);
-    // lv300ctl does not poll, so there is no tick to stop or resume.
-    runner.setEngineControl([] {}, [] {}, [] {}, [] {});
+    // No engine control: lv300ctl does not poll, so there is no tick to stop
+    // or resume, and the port goes with the program.
     QObject::connect(&runner, &firmware::FirmwareRunner::progress,
                      [&](int done, int total) { progress.show("written", done, total); });
     QObject::connect(&runner, &firmware::FirmwareRunner::checkProgress,
@@ -100,10 +100,8 @@ int cmdFlash(const Options& o, Output& out, TerminalDialog& dlg) {
     watchInterrupt.start(50);
 
     const int shown = int(dlg.messages().size());
-    std::fputs("Отключите питание датчика и включите его снова.\n"
-               "Waiting for the bootloader (Ctrl-C cancels)...\n",
-               stderr);
-    std::fflush(stderr);
+    toStderr(QStringLiteral("Отключите питание датчика и включите его снова.\n"
+                            "Waiting for the bootloader (Ctrl-C cancels)...\n"));
     if (!runner.start(link.session().port(), o.word(1), params)) {
         const QString why = dlg.messages().size() > shown ? dlg.messages().last() : QString();
         return out.failShown(FileError, QStringLiteral("file"), why);

@@ -16,6 +16,10 @@ QString line(const QString& text) {
 }
 } // namespace
 
+void toStderr(const QString& text) {
+    put(stderr, text);
+}
+
 void Output::result(const QJsonObject& object, const QString& text) {
     if (json_)
         put(stdout,

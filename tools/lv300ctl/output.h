@@ -18,6 +18,9 @@ enum Exit : int {
     Cancelled = 130,
 };
 
+// Text on stderr as it stands (prompts, progress, messages), flushed.
+void toStderr(const QString& text);
+
 class Output {
 public:
     explicit Output(bool json) : json_(json) {}

@@ -10,8 +10,6 @@
 #include <QDateTime>
 #include <QJsonArray>
 
-#include <cstdio>
-
 namespace ctl {
 
 namespace {
@@ -44,11 +42,6 @@ QJsonArray differencesJson(const QList<profile::Difference>& list) {
                              {QStringLiteral("now"), d.now},
                              {QStringLiteral("wanted"), d.wanted}});
     return a;
-}
-
-void toStderr(const QString& text) {
-    std::fputs(text.toUtf8().constData(), stderr);
-    std::fflush(stderr);
 }
 
 // The groups of --only, or the default choice; nullopt for an unknown name.

@@ -240,6 +240,18 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         return link.run(op(), expected, c);
     };
     const auto context = [&] { return link.session().context(); };
+    // A write whose value the window checks before anything goes out: the
+    // check first (its range message shown, nothing sent), then the write.
+    using Valued = std::function<sensor::Outcome(const sensor::SensorContext&, UserDialog&)>;
+    const auto checkedWrite = [&](const Valued& op, quint8 expected) {
+        const int shown = int(dlg.messages().size());
+        TerminalDialog quiet = TerminalDialog::silent();
+        if (!op(sensor::SensorContext{link.address(), false, 0, 0}, quiet).frame) {
+            dlg.message(quiet.messages().value(0));
+            return link.stopped(shown);
+        }
+        return write([&] { return op(context(), dlg); }, expected);
+    };
 
     if (c == QLatin1String("scan"))
         return cmdScan(link, out);
@@ -259,20 +271,10 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         if (auto rc = needWords(2, QStringLiteral("takes the shift D")))
             return *rc;
         const bool empty = c == QLatin1String("shift-empty");
-        // The window checks the value before anything goes out.
-        const int shown = int(dlg.messages().size());
-        sensor::SensorContext probe{link.address(), false, 0, 0};
-        TerminalDialog quiet = TerminalDialog::silent();
-        const sensor::Outcome check = empty ? sensor::sdv_low(probe, o.word(1), quiet)
-                                            : sensor::sdv_hi(probe, o.word(1), quiet);
-        if (!check.frame) {
-            dlg.message(quiet.messages().value(0));
-            return link.stopped(shown);
-        }
-        return write(
-            [&] {
-                return empty ? sensor::sdv_low(context(), o.word(1), dlg)
-                             : sensor::sdv_hi(context(), o.word(1), dlg);
+        return checkedWrite(
+            [&](const sensor::SensorContext& ctx, UserDialog& d) {
+                return empty ? sensor::sdv_low(ctx, o.word(1), d)
+                             : sensor::sdv_hi(ctx, o.word(1), d);
             },
             empty ? code::ShiftEmpty : code::ShiftFull);
     }
@@ -280,33 +282,19 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         if (auto rc = needWords(2, QStringLiteral("takes the value V")))
             return *rc;
         const bool empty = c == QLatin1String("empty");
-        const int shown = int(dlg.messages().size());
-        sensor::SensorContext probe{link.address(), false, 0, 0};
-        TerminalDialog quiet = TerminalDialog::silent();
-        const sensor::Outcome check = empty ? sensor::set_lo_data(probe, o.word(1), quiet)
-                                            : sensor::set_hi_data(probe, o.word(1), quiet);
-        if (!check.frame) {
-            dlg.message(quiet.messages().value(0));
-            return link.stopped(shown);
-        }
-        return write(
-            [&] {
-                return empty ? sensor::set_lo_data(context(), o.word(1), dlg)
-                             : sensor::set_hi_data(context(), o.word(1), dlg);
+        return checkedWrite(
+            [&](const sensor::SensorContext& ctx, UserDialog& d) {
+                return empty ? sensor::set_lo_data(ctx, o.word(1), d)
+                             : sensor::set_hi_data(ctx, o.word(1), d);
             },
             empty ? code::DirectEmpty : code::DirectFull);
     }
     if (c == QLatin1String("lamp")) {
         if (auto rc = needWords(2, QStringLiteral("takes the threshold PERCENT")))
             return *rc;
-        const int shown = int(dlg.messages().size());
-        sensor::SensorContext probe{link.address(), false, 0, 0};
-        TerminalDialog quiet = TerminalDialog::silent();
-        if (!sensor::Command1(probe, o.word(1), quiet).frame) {
-            dlg.message(quiet.messages().value(0));
-            return link.stopped(shown);
-        }
-        return write([&] { return sensor::Command1(context(), o.word(1), dlg); }, code::Lamp);
+        return checkedWrite([&](const sensor::SensorContext& ctx,
+                                UserDialog& d) { return sensor::Command1(ctx, o.word(1), d); },
+                            code::Lamp);
     }
     if (c == QLatin1String("address")) {
         if (auto rc = needWords(2, QStringLiteral("takes the new address")))

@@ -1,4 +1,5 @@
 #include "terminal_dialog.h"
+#include "output.h"
 
 #include <cstdio>
 #include <string>
@@ -14,13 +15,6 @@
 #endif
 
 namespace ctl {
-
-namespace {
-void toStderr(const QString& text) {
-    std::fputs(text.toUtf8().constData(), stderr);
-    std::fflush(stderr);
-}
-} // namespace
 
 void TerminalDialog::message(const QString& text, const QString&, Icon) {
     messages_ << text.trimmed();
