@@ -11,24 +11,9 @@
 //   DISPLAY=:N build/bin/bench_chart [seconds]                  (a real X server)
 #include "bench_window.h"
 
-#include <QFile>
 #include <QPushButton>
-#include <unistd.h>
 
 namespace {
-
-// User plus system CPU time of this process, in milliseconds.
-double cpuMs() {
-    QFile f(QStringLiteral("/proc/self/stat"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray stat = f.readAll();
-    // Fields after the command name, which is in parentheses: state is the
-    // first, utime the 12th, stime the 13th.
-    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
-    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
-}
 
 struct Stretch {
     double cpu = 0;

@@ -10,54 +10,24 @@
 //      the sensor polled once a second.
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_idle [seconds per stretch, 60]
-#include "app/gui/frm_serial.h"
-#include "base/clock.h"
-#include "base/tones.h"
+#include "bench_window.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
-#include "session/session.h"
-#include "support/scripted_dialog.h"
 
-#include <QApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <cstdio>
-#include <unistd.h>
 
 namespace {
 
-class SilentTones : public Tones {
-public:
-    void beep(int, int) override {}
-};
-
-// utime + stime of this process, in clock ticks.
-qint64 cpuTicks() {
-    QFile f(QStringLiteral("/proc/self/stat"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = f.readAll();
-    // Fields after the command name in parentheses: state is field 3,
-    // utime field 14, stime field 15.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 12 ? fields.at(11).toLongLong() + fields.at(12).toLongLong() : -1;
-}
-
 // The share of one core the process used over `seconds` of event loop.
 double measure(int seconds) {
-    const qint64 before = cpuTicks();
+    const double before = cpuMs();
     QElapsedTimer wall;
     wall.start();
     QEventLoop loop;
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
-    const double cpuSeconds = double(cpuTicks() - before) / double(sysconf(_SC_CLK_TCK));
-    return 100.0 * cpuSeconds / (double(wall.elapsed()) / 1000.0);
+    return 100.0 * (cpuMs() - before) / double(wall.elapsed());
 }
 
 } // namespace
@@ -84,27 +54,18 @@ int main(int argc, char** argv) {
     portlist::PortScanner everySecond([] { return std::optional<QStringList>(); });
     portlist::PortScanner* scanner = &everySecond;
 
-    ScriptedDialog dialog;
-    SilentTones tones;
-    SystemClock clock;
-    QTemporaryDir dir;
-    session::Session session;
-    frmSerial::Services sv;
-    sv.session = &session;
-    sv.dialog = &dialog;
-    sv.tones = &tones;
-    sv.clock = &clock;
-    sv.logDirs = {dir.path()};
-    sv.listPorts = [&] { return portlist::portNames({pty}, scanner->names()); };
-    sv.describePort = [&](const QString& item) { return scanner->details(item); };
-    sv.makePort = [](const QString& item, QString* path) -> std::unique_ptr<Port> {
-        *path = portlist::devicePathForItem(item);
-        return std::make_unique<SerialPort>();
-    };
-    frmSerial w(sv);
-    w.Load();
-    w.Timer1_Timer();
-    w.Timer1_Timer(); // the main window is shown
+    BenchWindow bench(
+        {},
+        [&](frmSerial::Services& sv, DemoLine&) {
+            sv.listPorts = [&] { return portlist::portNames({pty}, scanner->names()); };
+            sv.describePort = [&](const QString& item) { return scanner->details(item); };
+            sv.makePort = [](const QString& item, QString* path) -> std::unique_ptr<Port> {
+                *path = portlist::devicePathForItem(item);
+                return std::make_unique<SerialPort>();
+            };
+        },
+        false);
+    frmSerial& w = *bench.w;
     QTimer* timer1 = w.findChild<QTimer*>(QStringLiteral("Timer1"));
 
     // One look of each kind, on its own.
@@ -132,9 +93,9 @@ int main(int argc, char** argv) {
     std::printf("port closed, rescan on tty change     : %6.3f %%  (%d scans; goal < 0.5 %%: %s)\n",
                 closedNew, watching.scans(), closedNew < 0.5 ? "met" : "MISSED");
     w.BTNOpenCom_Click();
-    if (!session.port()) {
+    if (!bench.session.port()) {
         std::fprintf(stderr, "could not open %s: %s\n", qPrintable(pty),
-                     qPrintable(dialog.messages().join(QStringLiteral(" | "))));
+                     qPrintable(bench.dialog.messages().join(QStringLiteral(" | "))));
         return 1;
     }
     const double open = measure(seconds);

@@ -14,12 +14,14 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 
 class SilentTones : public Tones {
 public:
@@ -36,8 +38,10 @@ struct BenchWindow {
     std::unique_ptr<frmSerial> w;
 
     // Builds the window; `adjust` may add to its services before it exists.
+    // The port is opened at once unless openPort is false.
     explicit BenchWindow(const QList<quint8>& addresses,
-                         const std::function<void(frmSerial::Services&, DemoLine&)>& adjust = {})
+                         const std::function<void(frmSerial::Services&, DemoLine&)>& adjust = {},
+                         bool openPort = true)
         : line(makeDemoLine(addresses)) {
         frmSerial::Services sv;
         sv.session = &session;
@@ -56,9 +60,23 @@ struct BenchWindow {
         w->Load();
         w->Timer1_Timer();
         w->Timer1_Timer(); // the main window is shown
-        w->BTNOpenCom_Click();
+        if (openPort)
+            w->BTNOpenCom_Click();
     }
 };
+
+// User plus system CPU time of this process, in milliseconds.
+inline double cpuMs() {
+    QFile f(QStringLiteral("/proc/self/stat"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = f.readAll();
+    // Fields after the command name, which is in parentheses: state is the
+    // first, utime the 12th, stime the 13th.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble();
+    return ticks * 1000.0 / double(sysconf(_SC_CLK_TCK));
+}
 
 // An application that times every event it delivers on the main thread, so a
 // benchmark can say which one kept the loop from running longest.
