@@ -11,13 +11,11 @@
 #include "link/serial_port.h"
 #include "session/session.h"
 #include "sim/demo_line.h"
-#include "sim/stm8_bootloader.h"
 #include "sim/virtual_port.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
-#include <QTimer>
 #include <QTranslator>
 #include <cstdio>
 
@@ -103,8 +101,13 @@ int main(int argc, char** argv) {
     const QStringList extraPorts = parsed.options.ports;
 
     DemoLine demoLine;
-    if (demo)
+    if (demo) {
         demoLine = makeDemoLine();
+        // A firmware run is answered the way a technician would: the first
+        // sensor is switched off and on (its loader answers the 7th sync
+        // byte, some 1.5 s into the run).
+        armBootloader(demoLine, demoLine.sensors.first()->address(), 7);
+    }
 
     SystemClock clock;
     QtTones tones;
@@ -133,20 +136,6 @@ int main(int argc, char** argv) {
             return nullptr;
         return std::make_unique<SerialPort>();
     };
-
-    // In the demo, starting a firmware run is answered the way a technician
-    // would: a moment later the first sensor is powered up with its loader.
-    if (demo) {
-        services.firmwareStarted = [&demoLine] {
-            QTimer::singleShot(1500, [&demoLine] {
-                auto sensor = demoLine.sensors.first();
-                auto loader = std::make_shared<Stm8Bootloader>();
-                loader->powerUp();
-                loader->setOnGo(sensor->leaveBootloaderCallback());
-                sensor->enterBootloader(loader);
-            });
-        };
-    }
 
     frmSerial window(services);
     QtUserDialog dialog(&window);
