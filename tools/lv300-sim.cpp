@@ -21,6 +21,7 @@
 
 #if defined(Q_OS_UNIX)
 
+#include "link/frame.h"
 #include "sim/demo_line.h"
 
 #include <QByteArray>
@@ -87,10 +88,6 @@ bool writeAll(int fd, const QByteArray& bytes) {
         at += n;
     }
     return true;
-}
-
-QString hex(const QByteArray& b) {
-    return QString::fromLatin1(b.toHex(' ').toUpper());
 }
 
 int usage(const char* why) {
@@ -261,7 +258,7 @@ int main(int argc, char** argv) {
         const auto after = Clock::now();
         if (!request.isEmpty() && after >= lastByteAt + RequestGap) {
             if (verbose)
-                std::fprintf(stderr, "host: %s\n", qPrintable(hex(request)));
+                std::fprintf(stderr, "host: %s\n", qPrintable(frame::hexText(request)));
             const QList<LineBurst> bursts = line.bus->transmit(request);
             const auto lineEnd = after;
             for (const LineBurst& b : bursts)
@@ -272,7 +269,7 @@ int main(int argc, char** argv) {
             const QByteArray bytes = outgoing.begin()->second;
             outgoing.erase(outgoing.begin());
             if (verbose)
-                std::fprintf(stderr, "line: %s\n", qPrintable(hex(bytes)));
+                std::fprintf(stderr, "line: %s\n", qPrintable(frame::hexText(bytes)));
             if (!writeAll(master, bytes)) {
                 std::perror("lv300-sim: write");
                 running = false;

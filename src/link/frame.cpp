@@ -110,4 +110,8 @@ QByteArray netPollRequest() {
     return Control_summ(r);
 }
 
+QString hexText(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toHex(' ').toUpper());
+}
+
 } // namespace frame

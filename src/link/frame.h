@@ -44,6 +44,8 @@ quint8 computedCrc(const QByteArray& answer);
 
 // Builders of the requests every operation shares.
 QByteArray request(quint8 address, quint8 command, const QByteArray& data = {});
+// Bytes as the tools print them: "3E 01 FC ...".
+QString hexText(const QByteArray& bytes);
 QByteArray netPollRequest(); // 0x31, 0xFF, CRC
 
 } // namespace frame

@@ -18,10 +18,6 @@ namespace {
 constexpr quint8 RefusedCode = 0xFD;
 constexpr quint8 FrequencyCode = 0xFE;
 
-QString hex(const QByteArray& b) {
-    return QString::fromLatin1(b.toHex(' ').toUpper());
-}
-
 struct Answer {
     QByteArray frame;
     Error error;
@@ -75,8 +71,7 @@ Answer exchange(session::Session& s, quint8 address, const QByteArray& request, 
             break;
     }
     out.error = {Error::Kind::BadAnswer, QStringLiteral("Ответ не соответствует запросу (") +
-                                             hex(other.isEmpty() ? QByteArray() : other) +
-                                             QLatin1Char(')')};
+                                             frame::hexText(other) + QLatin1Char(')')};
     return out;
 }
 

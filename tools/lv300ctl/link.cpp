@@ -54,10 +54,6 @@ bool pause(int ms) {
     return !interrupted();
 }
 
-QString hex(const QByteArray& b) {
-    return QString::fromLatin1(b.toHex(' ').toUpper());
-}
-
 int usage(Output& out, const QString& text) {
     return out.fail(Usage, QStringLiteral("usage"), text);
 }
@@ -225,7 +221,7 @@ int Link::exchange(const QByteArray& request, std::optional<quint8> expected,
         answer = frame::findAnswer(r.answer, std::nullopt); // a new address answers
     if (!answer)
         return out_.fail(NoAnswer, QStringLiteral("bad-answer"),
-                         QStringLiteral("bad answer: ") + hex(r.answer));
+                         QStringLiteral("bad answer: ") + frame::hexText(r.answer));
     session_.receive(*answer);
     if (answerOut)
         *answerOut = *answer;
@@ -236,7 +232,7 @@ int Link::exchange(const QByteArray& request, std::optional<quint8> expected,
         return out_.fail(
             NoAnswer, QStringLiteral("bad-answer"),
             (status.isEmpty() ? QStringLiteral("Ответ не соответствует запросу") : status) +
-                QStringLiteral(" (") + hex(*answer) + u')');
+                QStringLiteral(" (") + frame::hexText(*answer) + u')');
     return Done;
 }
 

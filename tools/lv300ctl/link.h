@@ -39,7 +39,6 @@ constexpr quint8 Empty = 0xFA, Full = 0xF5, ShiftEmpty = 0xF9, ShiftFull = 0xF4,
                  Identity = 0xFC, Refused = 0xFD;
 } // namespace code
 
-QString hex(const QByteArray& b);
 int usage(Output& out, const QString& text);
 
 // The output option of a mode byte, as the mode command names it.

@@ -4,6 +4,7 @@
 #include "link.h"
 
 #include "generator/remote_commands.h"
+#include "link/frame.h"
 #include "link/port_list.h"
 #include "replay/replay.h"
 #include "session/session.h"
@@ -63,7 +64,7 @@ int cmdGateway(const Options& o, Output& out, TerminalDialog& dlg) {
     }
     out.result(QJsonObject{{QStringLiteral("item"), generator::itemNames().value(index)},
                            {QStringLiteral("line"), r.generated->line},
-                           {QStringLiteral("frame"), hex(r.generated->frame)}},
+                           {QStringLiteral("frame"), frame::hexText(r.generated->frame)}},
                r.generated->line);
     return Done;
 }
@@ -98,10 +99,10 @@ int cmdReplay(const Options& o, Output& out, TerminalDialog& dlg) {
     int records = 0;
     while (const auto rec = reader.next(dlg)) {
         current = QJsonObject{{QStringLiteral("line"), rec->lineNumber},
-                              {QStringLiteral("answer"), hex(rec->answer)}};
+                              {QStringLiteral("answer"), frame::hexText(rec->answer)}};
         if (!rec->answer.isEmpty())
             s.replay(rec->answer);
-        QStringList text{QStringLiteral("%1:").arg(rec->lineNumber), hex(rec->answer)};
+        QStringList text{QStringLiteral("%1:").arg(rec->lineNumber), frame::hexText(rec->answer)};
         for (const QString& key :
              {QStringLiteral("status"), QStringLiteral("serial"), QStringLiteral("version"),
               QStringLiteral("level"), QStringLiteral("raw"), QStringLiteral("empty"),
