@@ -1,5 +1,7 @@
 #include "profile/profile.h"
 
+#include "sensor/mode_words.h"
+
 #include "sensor/requests.h"
 #include "tables/table_frames.h"
 #include "tables/table_texts.h"
@@ -14,26 +16,6 @@
 namespace profile {
 
 namespace {
-
-struct ModeWord {
-    const char* key;
-    quint8 bit;
-};
-constexpr ModeWord ModeFlags[] = {{"invert", 0x01},
-                                  {"averaging", 0x08},
-                                  {"percent", 0x20},
-                                  {"litres", 0x40},
-                                  {"range4096", 0x80}};
-
-struct OutputName {
-    const char* name;
-    quint8 value;
-};
-constexpr OutputName Outputs[] = {{"rs485", 0x00},
-                                  {"analog", 0x02},
-                                  {"frequency", 0x04},
-                                  {"periodic", 0x06},
-                                  {"periodic-rs485", 0x10}};
 
 QJsonValue optional(const auto& v) {
     return v ? QJsonValue(qint64(*v)) : QJsonValue();
@@ -100,13 +82,6 @@ QString onOff(bool on) {
 
 } // namespace
 
-QString modeOutputName(quint8 mode) {
-    for (const OutputName& o : Outputs)
-        if ((mode & 0x16) == o.value)
-            return QLatin1String(o.name);
-    return QStringLiteral("unknown");
-}
-
 QByteArray toJson(const Profile& p) {
     const Settings& s = p.settings;
     QJsonObject source{
@@ -119,9 +94,9 @@ QByteArray toJson(const Profile& p) {
     QJsonValue mode;
     if (s.mode) {
         QJsonObject m{{QStringLiteral("byte"), *s.mode},
-                      {QStringLiteral("output"), modeOutputName(*s.mode)}};
-        for (const ModeWord& w : ModeFlags)
-            m.insert(QLatin1String(w.key), bool(*s.mode & w.bit));
+                      {QStringLiteral("output"), sensor::modeOutputName(*s.mode)}};
+        for (const sensor::ModeFlagWord& w : sensor::ModeFlagWords)
+            m.insert(QLatin1String(w.name), bool(*s.mode & w.bit));
         mode = m;
     }
     QJsonArray table;
@@ -206,13 +181,13 @@ Loaded fromJson(const QByteArray& bytes) {
                                         255, false)) {
                 s.mode = quint8(*b);
                 if (m.contains(QStringLiteral("output")) &&
-                    m.value(QStringLiteral("output")).toString() != modeOutputName(*s.mode))
+                    m.value(QStringLiteral("output")).toString() != sensor::modeOutputName(*s.mode))
                     r.fail(QStringLiteral("mode.output"),
                            QStringLiteral("не соответствует байту режима %1 (там \"%2\")")
                                .arg(*s.mode)
-                               .arg(modeOutputName(*s.mode)));
-                for (const ModeWord& w : ModeFlags) {
-                    const QString key = QLatin1String(w.key);
+                               .arg(sensor::modeOutputName(*s.mode)));
+                for (const sensor::ModeFlagWord& w : sensor::ModeFlagWords) {
+                    const QString key = QLatin1String(w.name);
                     if (!m.contains(key))
                         continue;
                     const auto flag = r.boolean(m, key, QStringLiteral("mode.") + key, false);
@@ -357,19 +332,20 @@ QString Difference::text() const {
 }
 
 QString modeText(quint8 mode) {
+    // In the order of sensor::ModeOutputWords and sensor::ModeFlagWords.
     static const char* const outputs[] = {"RS-485", "аналоговый", "частотный", "периодический",
                                           "периодический RS485"};
     static const char* const flags[] = {"инверсия", "усреднение", "в проценты", "в литры",
                                         "диапазон 4096"};
     QStringList words;
-    const QString output = modeOutputName(mode);
-    for (int i = 0; i < 5; ++i)
-        if (output == QLatin1String(Outputs[i].name))
+    const std::optional<sensor::ModeOption> option = sensor::modeOptionOf(mode);
+    for (size_t i = 0; i < sensor::ModeOutputWords.size(); ++i)
+        if (option == sensor::ModeOutputWords[i].option)
             words << QString::fromUtf8(outputs[i]);
     if (words.isEmpty())
         words << QStringLiteral("выход неизвестен");
-    for (int i = 0; i < 5; ++i)
-        if (mode & ModeFlags[i].bit)
+    for (size_t i = 0; i < sensor::ModeFlagWords.size(); ++i)
+        if (mode & sensor::ModeFlagWords[i].bit)
             words << QString::fromUtf8(flags[i]);
     return QStringLiteral("%1 (%2)").arg(mode).arg(words.join(QStringLiteral(", ")));
 }

@@ -75,10 +75,6 @@ struct Error {
     explicit operator bool() const { return kind != Kind::None; }
 };
 
-// The words of a mode byte: its output option ("rs485", "analog",
-// "frequency", "periodic", "periodic-rs485", or "unknown" for bit patterns no
-// option has) and its flags.
-QString modeOutputName(quint8 mode);
 // The mode byte as the summary shows it: "66 (аналоговый, в литры)".
 QString modeText(quint8 mode);
 

@@ -58,31 +58,9 @@ int usage(Output& out, const QString& text) {
     return out.fail(Usage, QStringLiteral("usage"), text);
 }
 
-const QList<std::pair<QString, sensor::ModeOption>> ModeNames{
-    {QStringLiteral("rs485"), sensor::ModeOption::R485},
-    {QStringLiteral("analog"), sensor::ModeOption::R_a},
-    {QStringLiteral("frequency"), sensor::ModeOption::R_f},
-    {QStringLiteral("periodic"), sensor::ModeOption::R_p},
-    {QStringLiteral("periodic-rs485"), sensor::ModeOption::R_p485},
-};
-
-sensor::ModeOption optionOfByte(quint8 m) {
-    for (const auto& [name, option] : ModeNames)
-        if ((m & 0x16) == sensor::modeValueOf(option))
-            return option;
-    return sensor::ModeOption::R485;
-}
-
-QString modeNameOf(quint8 m) {
-    for (const auto& [name, option] : ModeNames)
-        if ((m & 0x16) == sensor::modeValueOf(option))
-            return name;
-    return QStringLiteral("unknown");
-}
-
 sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte) {
     sensor::ModeInputs in;
-    in.option = optionOfByte(m);
+    in.option = sensor::modeOptionOf(m).value_or(sensor::ModeOption::R485);
     in.iinv = m & 0x01;
     in.usredn = m & 0x08;
     in.D_4096 = m & 0x80;
@@ -91,21 +69,6 @@ sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte) {
     in.sgla = smoothingByte & 0x0F;
     in.Termokompens = smoothingByte & 0x80;
     return in;
-}
-
-QStringList modeFlagsOf(quint8 m) {
-    QStringList f;
-    if (m & 0x01)
-        f << QStringLiteral("invert");
-    if (m & 0x08)
-        f << QStringLiteral("averaging");
-    if (m & 0x20)
-        f << QStringLiteral("percent");
-    if (m & 0x40)
-        f << QStringLiteral("litres");
-    if (m & 0x80)
-        f << QStringLiteral("range4096");
-    return f;
 }
 
 QJsonObject dataObject(const sensor::DataAnswer& d) {

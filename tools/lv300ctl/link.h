@@ -10,6 +10,7 @@
 #include "base/clock.h"
 #include "base/work_log.h"
 #include "sensor/answers.h"
+#include "sensor/mode_words.h"
 #include "sensor/operations.h"
 #include "session/session.h"
 #include "sim/demo_line.h"
@@ -41,13 +42,8 @@ constexpr quint8 Empty = 0xFA, Full = 0xF5, ShiftEmpty = 0xF9, ShiftFull = 0xF4,
 
 int usage(Output& out, const QString& text);
 
-// The output option of a mode byte, as the mode command names it.
-extern const QList<std::pair<QString, sensor::ModeOption>> ModeNames;
-sensor::ModeOption optionOfByte(quint8 m);
-QString modeNameOf(quint8 m);
 // The controls of the settings page as a mode byte shows them.
 sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte);
-QStringList modeFlagsOf(quint8 m);
 
 // The values of a data answer under plain English keys.
 QJsonObject dataObject(const sensor::DataAnswer& d);

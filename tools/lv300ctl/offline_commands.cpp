@@ -46,9 +46,8 @@ int cmdGateway(const Options& o, Output& out, TerminalDialog& dlg) {
     in.value = o.values.value(QStringLiteral("--value"), QStringLiteral("0"));
     in.chVer = o.flag(QStringLiteral("--write-code"));
     if (index == int(generator::Item::Mode)) {
-        for (const auto& [name, opt] : ModeNames)
-            if (o.word(2) == name)
-                in.mode.option = opt;
+        if (const auto option = sensor::modeOptionNamed(o.word(2)))
+            in.mode.option = *option;
         in.mode.iinvd = o.flag(QStringLiteral("--invert"));
         in.mode.D_4096d = o.flag(QStringLiteral("--range4096"));
         in.mode.tartab1d = o.flag(QStringLiteral("--litres"));

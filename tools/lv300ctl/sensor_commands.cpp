@@ -48,8 +48,8 @@ int cmdInfo(Link& link, Output& out) {
              d.coefficient ? QJsonValue(qint64(*d.coefficient)) : QJsonValue());
     const quint8 m = d.modeByte.value_or(0);
     o.insert(QStringLiteral("mode"), d.modeByte ? QJsonValue(m) : QJsonValue());
-    o.insert(QStringLiteral("mode_name"), modeNameOf(m));
-    o.insert(QStringLiteral("mode_flags"), QJsonArray::fromStringList(modeFlagsOf(m)));
+    o.insert(QStringLiteral("mode_name"), sensor::modeOutputName(m));
+    o.insert(QStringLiteral("mode_flags"), QJsonArray::fromStringList(sensor::modeFlagNames(m)));
     o.insert(QStringLiteral("lamp"), d.lampThreshold ? QJsonValue(*d.lampThreshold) : QJsonValue());
     o.insert(QStringLiteral("smoothing"),
              d.smoothingByte ? QJsonValue(*d.smoothingByte & 0x0F) : QJsonValue());
@@ -69,9 +69,10 @@ int cmdInfo(Link& link, Output& out) {
     text += QStringLiteral("full         %1\n").arg(num(d.full));
     text += QStringLiteral("coefficient  %1\n").arg(num(d.coefficient));
     text += QStringLiteral("mode         %1 (%2%3)\n")
-                .arg(QString::number(m), modeNameOf(m),
-                     modeFlagsOf(m).isEmpty() ? QString()
-                                              : QStringLiteral(", ") + modeFlagsOf(m).join(u','));
+                .arg(QString::number(m), sensor::modeOutputName(m),
+                     sensor::modeFlagNames(m).isEmpty()
+                         ? QString()
+                         : QStringLiteral(", ") + sensor::modeFlagNames(m).join(u','));
     text += QStringLiteral("lamp         %1\n")
                 .arg(d.lampThreshold ? QString::number(*d.lampThreshold) : QStringLiteral("-"));
     text +=
@@ -124,10 +125,7 @@ int cmdWatch(const Options& o, Link& link, Output& out) {
 }
 
 int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
-    std::optional<sensor::ModeOption> option;
-    for (const auto& [name, opt] : ModeNames)
-        if (o.word(1) == name)
-            option = opt;
+    const std::optional<sensor::ModeOption> option = sensor::modeOptionNamed(o.word(1));
     if (!option || o.words.size() != 2)
         return usage(
             out,
