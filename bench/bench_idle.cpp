@@ -13,9 +13,7 @@
 #include "bench_window.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
-
-#include <QDeadlineTimer>
-#include <QProcess>
+#include "support/pty_sim.h"
 
 namespace {
 
@@ -36,15 +34,9 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::max(5, atoi(argv[1])) : 60;
 
-    QProcess sim;
-    sim.start(
-        QCoreApplication::applicationDirPath() + QStringLiteral("/lv300-sim"),
-        {QStringLiteral("--addresses"), QStringLiteral("1"), QStringLiteral("--ignore-stdin")});
-    QDeadlineTimer deadline(10000);
-    while (sim.waitForStarted(100) && !sim.canReadLine() && !deadline.hasExpired())
-        sim.waitForReadyRead(100);
-    const QString pty = QString::fromLocal8Bit(sim.readLine().trimmed());
-    if (!pty.startsWith(QLatin1String("/dev/"))) {
+    PtySim sim({QStringLiteral("--addresses"), QStringLiteral("1")});
+    const QString pty = sim.path();
+    if (pty.isEmpty()) {
         std::fprintf(stderr, "lv300-sim gave no pseudo-terminal (build it beside this program)\n");
         return 1;
     }
@@ -101,7 +93,5 @@ int main(int argc, char** argv) {
     const double open = measure(seconds);
     std::printf("port open, sensor polled every second : %6.3f %%\n", open);
     w.BTNCloseCom_Click();
-    sim.kill();
-    sim.waitForFinished(3000);
     return 0;
 }

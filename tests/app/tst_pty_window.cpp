@@ -5,10 +5,9 @@
 #include "window_harness.h"
 
 #include "link/serial_port.h"
+#include "support/pty_sim.h"
 
-#include <QDeadlineTimer>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 
 class TestPtyWindow : public QObject {
@@ -21,16 +20,9 @@ void TestPtyWindow::sensorFoundAndReadThroughPty() {
 #ifndef Q_OS_UNIX
     QSKIP("pseudo-terminals are a Unix facility");
 #endif
-    const QString tool = QCoreApplication::applicationDirPath() + "/lv300-sim";
-    QVERIFY2(QFile::exists(tool), "build the lv300-sim tool next to this test");
-    QProcess sim;
-    sim.start(tool, {"--addresses", "1,5", "--ignore-stdin"});
-    QVERIFY(sim.waitForStarted(10000));
-    QDeadlineTimer deadline(10000);
-    while (!sim.canReadLine() && !deadline.hasExpired())
-        sim.waitForReadyRead(100);
-    const QString path = QString::fromLocal8Bit(sim.readLine().trimmed());
-    QVERIFY2(path.startsWith("/dev/"), qPrintable(path));
+    PtySim sim({"--addresses", "1,5", "--ignore-stdin"});
+    const QString path = sim.path();
+    QVERIFY2(path.startsWith("/dev/"), "build the lv300-sim tool next to this test");
 
     WindowServices parts;
     ScriptedDialog& dialog = parts.dialog;
@@ -67,8 +59,7 @@ void TestPtyWindow::sensorFoundAndReadThroughPty() {
         QVERIFY(dialog.messages().isEmpty());
         w.BTNCloseCom_Click();
     }
-    sim.terminate();
-    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.stop(), 0);
 }
 
 QTEST_MAIN(TestPtyWindow)

@@ -4,12 +4,9 @@
 #include "link/frame.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
+#include "support/pty_sim.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFileInfo>
-#include <QProcess>
 #include <QScopeGuard>
 #include <QTest>
 #include <QThread>
@@ -531,21 +528,12 @@ void TestSerialPort::portMovesToWorkerThread() {
 void TestSerialPort::simulatorOnPseudoTerminal() {
     if (!HAVE_PTY_VALUE)
         QSKIP("the simulator serves a pseudo-terminal, which this system lacks");
-    const QString tool = QDir(QCoreApplication::applicationDirPath()).filePath("lv300-sim");
-    QVERIFY2(QFileInfo::exists(tool), "build the lv300-sim tool next to this test");
-    QProcess sim;
-    sim.start(tool, {"--addresses", "1,5"});
-    QVERIFY2(sim.waitForStarted(10000), qPrintable(sim.errorString()));
-    QByteArray firstLine;
-    QDeadlineTimer deadline(10000);
-    while (!sim.canReadLine() && !deadline.hasExpired())
-        sim.waitForReadyRead(100);
-    firstLine = sim.readLine().trimmed();
-    QVERIFY2(firstLine.startsWith("/dev/"), firstLine.constData());
+    PtySim sim({"--addresses", "1,5"});
+    QVERIFY2(sim.path().startsWith("/dev/"), "build the lv300-sim tool next to this test");
 
     SerialPort port;
     QString error;
-    QVERIFY2(port.open(QString::fromLocal8Bit(firstLine), &error), qPrintable(error));
+    QVERIFY2(port.open(sim.path(), &error), qPrintable(error));
 
     const auto exchange = [&port](const QByteArray& request, int answerSize) {
         const qint64 written = port.write(request);
@@ -578,16 +566,13 @@ void TestSerialPort::simulatorOnPseudoTerminal() {
 
     // Closing and reopening the port keeps the simulator serving.
     port.close();
-    QVERIFY(port.open(QString::fromLocal8Bit(firstLine)));
+    QVERIFY(port.open(sim.path()));
     port.write(frame::netPollRequest());
     QCOMPARE(readFromPort(port, 2).toHex(), QByteArray("0105"));
     port.close();
 
     // Closing its input ends the simulator.
-    sim.closeWriteChannel();
-    QVERIFY(sim.waitForFinished(10000));
-    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(sim.exitCode(), 0);
+    QCOMPARE(sim.stop(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSerialPort)

@@ -4,6 +4,7 @@
 #include "firmware/bootloader_session.h"
 #include "firmware/cri_image.h"
 #include "link/frame.h"
+#include "support/pty_sim.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -45,38 +46,6 @@ Run run(const QStringList& args, const QString& program = binary("lv300ctl")) {
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
             p.readAllStandardError()};
 }
-
-// lv300-sim serving its sensors on a pseudo-terminal, as a real port.
-class PtySim {
-public:
-    explicit PtySim(const QStringList& options) {
-        // Into a file: a full pipe nobody reads would stall the simulator.
-        sim_.setStandardErrorFile(dir_.filePath(QStringLiteral("sim.log")));
-        sim_.start(binary("lv300-sim"), options);
-        if (sim_.waitForReadyRead(10000))
-            path_ = QString::fromLocal8Bit(sim_.readLine()).trimmed();
-    }
-    ~PtySim() { stop(); }
-    QString path() const { return path_; }
-    // Ends the simulator as closing its input does; it then writes what it
-    // was asked to keep.
-    void stop() {
-        if (sim_.state() == QProcess::NotRunning)
-            return;
-        sim_.closeWriteChannel();
-        if (!sim_.waitForFinished(10000))
-            sim_.kill();
-    }
-    QByteArray log() const {
-        QFile f(dir_.filePath(QStringLiteral("sim.log")));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-private:
-    QTemporaryDir dir_;
-    QProcess sim_;
-    QString path_;
-};
 
 QStringList sim(const QStringList& more) {
     return QStringList{QStringLiteral("--port"), QStringLiteral("sim"), QStringLiteral("--json")} +
