@@ -3,8 +3,8 @@
 #include "app/command_line.h"
 #include "app/gui/frm_serial.h"
 #include "base/clock.h"
-#include "base/gui/qt_tones.h"
 #include "base/gui/qt_user_dialog.h"
+#include "base/gui/system_tones.h"
 #include "base/version.h"
 #include "base/work_log.h"
 #include "link/port_list.h"
@@ -18,6 +18,10 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace {
 const QString SimulatorItem = QStringLiteral("Симулятор");
@@ -51,22 +55,44 @@ public:
     bool isEmpty() const override { return false; }
 };
 
+// Prints text for the user who started the program from a shell. On
+// Windows a window program has no console of its own: the text goes into the
+// console it was started from (unless the output is redirected), in UTF-8,
+// whatever that console's code page was.
+void print(std::FILE* f, const QString& text) {
+#ifdef Q_OS_WIN
+    const DWORD which = f == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE;
+    const HANDLE h = GetStdHandle(which);
+    if ((h == nullptr || h == INVALID_HANDLE_VALUE || GetFileType(h) == FILE_TYPE_UNKNOWN) &&
+        (AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED))
+        f = std::freopen("CONOUT$", "w", f);
+    if (!f)
+        return;
+    const UINT codePage = GetConsoleOutputCP();
+    if (codePage != 0)
+        SetConsoleOutputCP(CP_UTF8);
+    std::fputs(text.toUtf8().constData(), f);
+    std::fflush(f);
+    if (codePage != 0)
+        SetConsoleOutputCP(codePage);
+#else
+    std::fputs(text.toLocal8Bit().constData(), f);
+#endif
+}
+
 // --help, --version and wrong usage: printed without a window or a log.
 int finishAtCommandLine(int argc, char** argv, const cmdline::Parsed& parsed) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QLatin1String(version::ProgramName));
     switch (parsed.action) {
     case cmdline::Parsed::Action::Help:
-        std::fputs(cmdline::helpText(WorkLog::defaultDirs()).toLocal8Bit().constData(), stdout);
+        print(stdout, cmdline::helpText(WorkLog::defaultDirs()));
         return cmdline::ExitDone;
     case cmdline::Parsed::Action::Version:
-        std::fputs(cmdline::versionText().toLocal8Bit().constData(), stdout);
+        print(stdout, cmdline::versionText());
         return cmdline::ExitDone;
     default:
-        std::fputs((parsed.error + u'\n' + u'\n' + cmdline::helpText(WorkLog::defaultDirs()))
-                       .toLocal8Bit()
-                       .constData(),
-                   stderr);
+        print(stderr, parsed.error + u'\n' + u'\n' + cmdline::helpText(WorkLog::defaultDirs()));
         return cmdline::ExitWrongUsage;
     }
 }
@@ -110,12 +136,12 @@ int main(int argc, char** argv) {
     }
 
     SystemClock clock;
-    QtTones tones;
+    const std::unique_ptr<Tones> tones = makeSystemTones();
     session::Session session;
     frmSerial::Services services;
     services.session = &session;
     services.clock = &clock;
-    services.tones = &tones;
+    services.tones = tones.get();
     services.programDir = QApplication::applicationDirPath();
     services.logDirs = WorkLog::defaultDirs();
     portlist::PortScanner scanner;

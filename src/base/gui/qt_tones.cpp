@@ -1,4 +1,5 @@
 #include "base/gui/qt_tones.h"
+#include "base/gui/system_tones.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -63,4 +64,8 @@ void QtTones::beep(int hertz, int milliseconds) {
     buffer_.open(QIODevice::ReadOnly);
     sink_ = std::make_unique<QAudioSink>(device, format);
     sink_->start(&buffer_);
+}
+
+std::unique_ptr<Tones> makeSystemTones() {
+    return std::make_unique<QtTones>();
 }
