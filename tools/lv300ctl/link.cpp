@@ -8,38 +8,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QJsonObject>
 #include <QTimer>
 
-#include <csignal>
-#include <signal.h>
-
 namespace ctl {
-
-namespace {
-volatile std::sig_atomic_t interruptFlag = 0;
-void onInterrupt(int) {
-    interruptFlag = 1;
-}
-} // namespace
-
-void installInterruptHandler() {
-    // Without SA_RESTART, so that a question waiting on the terminal ends too.
-    struct sigaction sa {};
-    sa.sa_handler = onInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-    // A parent may have blocked it, and the mask is inherited.
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
-}
-
-bool interrupted() {
-    return interruptFlag != 0;
-}
 
 bool pause(int ms) {
     QElapsedTimer t;
@@ -117,19 +89,19 @@ int Link::open() {
         port->open(QStringLiteral("sim"));
         session_.attachPort(std::move(port));
     } else {
+        // Named as the user named it; opening tells whether it exists (a
+        // Windows COM device is no file to look for).
         const QString path = portlist::devicePathForItem(o_.port);
-        if (path.isEmpty() || !QFileInfo::exists(path))
-            return out_.fail(PortError, QStringLiteral("port"),
-                             o_.port + QStringLiteral(": ") +
-                                 serial::openFailureReason(serial::OpenFailure::NotFound));
         auto port = std::make_unique<SerialPort>();
         QString error;
-        if (!port->open(path, &error)) {
+        if (path.isEmpty() || !port->open(path, &error)) {
             // The window's reasons: no permission, busy, not found.
-            QString why = serial::openFailureReason(port->openFailure());
+            QString why = serial::openFailureReason(path.isEmpty() ? serial::OpenFailure::NotFound
+                                                                   : port->openFailure());
             if (why.isEmpty())
                 why = !port->setupError().isEmpty() ? port->setupError() : error;
-            return out_.fail(PortError, QStringLiteral("port"), path + QStringLiteral(": ") + why);
+            return out_.fail(PortError, QStringLiteral("port"),
+                             o_.port + QStringLiteral(": ") + why);
         }
         session_.attachPort(std::move(port));
     }

@@ -3,6 +3,7 @@
 // open line, talked to one request at a time through the session; Ctrl-C; the
 // answer codes and the mode byte's names.
 
+#include "console.h"
 #include "options.h"
 #include "output.h"
 #include "terminal_dialog.h"
@@ -22,10 +23,6 @@
 #include <optional>
 
 namespace ctl {
-
-// Ctrl-C: the handler only sets a flag; every wait looks at it.
-void installInterruptHandler();
-bool interrupted();
 
 // Sleeps while the event loop runs; false when Ctrl-C came.
 bool pause(int ms);

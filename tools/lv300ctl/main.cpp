@@ -51,5 +51,6 @@ int run(const QStringList& arguments) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ctl::installInterruptHandler();
+    ctl::useUtf8Console();
     return ctl::run(app.arguments().mid(1));
 }

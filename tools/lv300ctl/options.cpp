@@ -82,12 +82,22 @@ Parsed parseArguments(const QStringList& arguments) {
     return {o, {}};
 }
 
+namespace {
+#if defined(_WIN32)
+const QString PortExample = QStringLiteral("COM5");
+const QString UserLogFolder = QStringLiteral("%LOCALAPPDATA%\\lv300-configurator\\log");
+#else
+const QString PortExample = QStringLiteral("ttyUSB0");
+const QString UserLogFolder = QStringLiteral("~/.local/share/lv300-configurator/log");
+#endif
+} // namespace
+
 QString helpText() {
-    return QStringLiteral(
+    const QString text = QStringLiteral(
         "usage: lv300ctl [global options] COMMAND [arguments]\n"
         "\n"
         "Global options:\n"
-        "  --port PATH     serial port (a name such as ttyUSB0 or a path); 'sim' is the\n"
+        "  --port PATH     serial port (a name such as %1 or a path); 'sim' is the\n"
         "                  built-in simulator (sensors 1 and 5, 19200-baud timing)\n"
         "  --address N     sensor address, default 1\n"
         "  --json          one JSON object per line on stdout\n"
@@ -95,7 +105,7 @@ QString helpText() {
         "  --yes           answer every question of an operation with Yes\n"
         "  --log           append the exchange to a work log, as the configurator\n"
         "                  keeps one (log/ddmmyyyy_hhmmss.log beside the program, or\n"
-        "                  in ~/.local/share/lv300-configurator/log)\n"
+        "                  in %2)\n"
         "  --help, --version\n"
         "\n"
         "Commands:\n"
@@ -135,6 +145,7 @@ QString helpText() {
         "Exit codes: 0 done; 1 no answer or a bad answer; 2 wrong usage;\n"
         "3 refused by the sensor (password); 4 file error; 5 port error;\n"
         "130 cancelled (Ctrl-C).\n");
+    return text.arg(PortExample, UserLogFolder);
 }
 
 } // namespace ctl
