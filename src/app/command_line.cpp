@@ -74,6 +74,15 @@ Parsed parse(const QStringList& arguments) {
     return p;
 }
 
+namespace {
+#ifdef Q_OS_WIN
+const QString SerialPortNote = QStringLiteral("Serial ports: COM1..COM30.\n");
+#else
+const QString SerialPortNote =
+    QStringLiteral("The serial port needs the user in the group dialout.\n");
+#endif
+} // namespace
+
 QString helpText(const QStringList& logFolders) {
     QStringList folders;
     for (const QString& f : logFolders) {
@@ -97,8 +106,8 @@ QString helpText(const QStringList& logFolders) {
                "Work log: every run writes one, ddmmyyyy_hhmmss.log (Windows-1251 text),\n"
                "into the first of these folders that can be written:\n") +
            folders.join(u'\n') +
-           QStringLiteral("\n\"Журнал работы\" in the main window opens the folder.\n"
-                          "The serial port needs the user in the group dialout.\n");
+           QStringLiteral("\n\"Журнал работы\" in the main window opens the folder.\n") +
+           SerialPortNote;
 }
 
 QString versionText() {

@@ -15,8 +15,11 @@ QStringList WorkLog::defaultDirs() {
     const QString programDir = QCoreApplication::applicationDirPath();
     const QString userDir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
                             QStringLiteral("/lv300-configurator");
+    // Installed: the menu entry beside the program's folder (Linux), or the
+    // installer's uninstall.exe in it (Windows, under Program Files).
     if (QFileInfo::exists(programDir +
-                          QStringLiteral("/../share/applications/lv300-configurator.desktop")))
+                          QStringLiteral("/../share/applications/lv300-configurator.desktop")) ||
+        QFileInfo::exists(programDir + QStringLiteral("/uninstall.exe")))
         return {userDir};
     return {programDir, userDir};
 }

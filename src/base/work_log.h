@@ -15,10 +15,11 @@ public:
     explicit WorkLog(const Clock& clock);
 
     // The folders a run's log may go to, in order of preference: beside the
-    // program, else the user's data folder (~/.local/share/lv300-configurator).
-    // An installed program (its menu entry beside it) keeps its logs out of
-    // the system's bin folder, even where that can be written (root). The
-    // configurator and lv300ctl share them.
+    // program, else the user's data folder (~/.local/share/lv300-configurator,
+    // %LOCALAPPDATA%\lv300-configurator on Windows). An installed program keeps
+    // its logs out of the system's program folders, even where those can be
+    // written (root, an administrator). The configurator and lv300ctl share
+    // them.
     static QStringList defaultDirs();
 
     // The run name for a start time: ddmmyyyy_hhmmss.

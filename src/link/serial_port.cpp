@@ -23,6 +23,19 @@ bool deviceNotReached(QSerialPort::SerialPortError e) {
            e == QSerialPort::OpenError;
 }
 
+// Whether the user's rights allow the device, so that a refused open means
+// another program holds it. Windows has no rights on COM ports: a refusal
+// there always is a port in use.
+bool userMayOpen(const QString& path) {
+#ifdef Q_OS_WIN
+    (void)path;
+    return true;
+#else
+    const QFileInfo device(path);
+    return device.isReadable() && device.isWritable();
+#endif
+}
+
 QString setupMessage(QSerialPort::SerialPortError e) {
     return QStringLiteral("Unable to set Comm DCB 19200,n,8,1 Error: ") + QString::number(int(e));
 }
@@ -77,9 +90,7 @@ bool SerialPort::open(const QString& path, QString* error) {
             *error = QStringLiteral("%1: %2").arg(path, m_port->errorString());
         if (!deviceNotReached(m_port->error()))
             m_setupError = setupMessage(m_port->error());
-        const QFileInfo device(path);
-        m_openFailure =
-            serial::openFailureOf(m_port->error(), device.isReadable() && device.isWritable());
+        m_openFailure = serial::openFailureOf(m_port->error(), userMayOpen(path));
         m_port->clearError();
         return false;
     }
