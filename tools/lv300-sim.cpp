@@ -2,7 +2,7 @@
 // configurator (or any serial program) can open it like a real port.
 //
 //   lv300-sim [--addresses 1,5] [--password P] [--bootloader [--loader-memory FILE]]
-//             [--verbose] [--ignore-stdin]
+//             [--line-time] [--verbose] [--ignore-stdin]
 //
 // --password locks every sensor with that password. --bootloader arms the STM8
 // bootloader of the first sensor: a firmware run's sync bytes start it, as if
@@ -15,7 +15,10 @@
 //
 // The host's bytes are taken as one request when no further byte follows
 // within a short gap, as the sensors on a real line do; the sensors' replies
-// are written back after their reply delays.
+// are written back after their reply delays. A pseudo-terminal carries bytes
+// at once; with --line-time every reply is held until it would have arrived
+// on a 19200-baud line (the host's bytes and the reply's own at ten bits each),
+// so a run takes the time it takes on a real line.
 
 #include <QtGlobal>
 
@@ -23,12 +26,14 @@
 
 #include "link/frame.h"
 #include "sim/demo_line.h"
+#include "sim/sim_bus.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QSaveFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -93,7 +98,7 @@ bool writeAll(int fd, const QByteArray& bytes) {
 int usage(const char* why) {
     std::fprintf(stderr,
                  "%s\nusage: lv300-sim [--addresses 1,5] [--password P] [--bootloader "
-                 "[--loader-memory FILE]] [--verbose] [--ignore-stdin]\n",
+                 "[--loader-memory FILE]] [--line-time] [--verbose] [--ignore-stdin]\n",
                  why);
     return 2;
 }
@@ -115,6 +120,7 @@ int main(int argc, char** argv) {
 
     QList<quint8> addresses{1, 5};
     bool verbose = false;
+    bool lineTime = false;
     bool watchStdin = true;
     std::optional<quint32> password;
     bool bootloader = false;
@@ -135,6 +141,8 @@ int main(int argc, char** argv) {
                 return usage("--password is a number");
         } else if (a == QLatin1String("--bootloader")) {
             bootloader = true;
+        } else if (a == QLatin1String("--line-time")) {
+            lineTime = true;
         } else if (a == QLatin1String("--verbose")) {
             verbose = true;
         } else if (a == QLatin1String("--ignore-stdin")) {
@@ -216,6 +224,7 @@ int main(int argc, char** argv) {
 
     QByteArray request;
     Clock::time_point lastByteAt{};
+    Clock::time_point firstByteAt{};
     std::multimap<Clock::time_point, QByteArray> outgoing;
     bool running = true;
 
@@ -249,6 +258,8 @@ int main(int argc, char** argv) {
                     const ssize_t n = ::read(master, buf, sizeof buf);
                     if (n <= 0)
                         break;
+                    if (request.isEmpty())
+                        firstByteAt = Clock::now();
                     request.append(buf, n);
                     lastByteAt = Clock::now();
                 }
@@ -260,9 +271,17 @@ int main(int argc, char** argv) {
             if (verbose)
                 std::fprintf(stderr, "host: %s\n", qPrintable(frame::hexText(request)));
             const QList<LineBurst> bursts = line.bus->transmit(request);
-            const auto lineEnd = after;
-            for (const LineBurst& b : bursts)
-                outgoing.emplace(lineEnd + std::chrono::nanoseconds(b.startNs), b.bytes);
+            // When the host's last byte left the wire, and when each reply
+            // has fully arrived.
+            auto lineEnd = after;
+            if (lineTime)
+                lineEnd = std::max(after, firstByteAt + std::chrono::nanoseconds(
+                                                            SimBus::wireTimeNs(request.size())));
+            for (const LineBurst& b : bursts) {
+                const qint64 arrivedNs =
+                    b.startNs + (lineTime ? SimBus::wireTimeNs(b.bytes.size()) : 0);
+                outgoing.emplace(lineEnd + std::chrono::nanoseconds(arrivedNs), b.bytes);
+            }
             request.clear();
         }
         while (!outgoing.empty() && outgoing.begin()->first <= Clock::now()) {
