@@ -1,8 +1,11 @@
 #include "link/serial_port.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 // How long one piece may take to leave: 255 bytes need about 133 ms at
@@ -34,6 +37,35 @@ bool userMayOpen(const QString& path) {
     const QFileInfo device(path);
     return device.isReadable() && device.isWritable();
 #endif
+}
+
+// On Windows the port is driven by events alone, never by Qt's own
+// synchronous waits. Qt (6.4) takes every completion of the port from one
+// queue: its synchronous waits take one completion per count of a semaphore,
+// while the event loop takes all queued completions for a single count. Once
+// the loop has taken two at once, the next synchronous wait finds a count
+// without a completion and crashes. So on Windows reading hands out what the
+// event loop delivered, writing starts the transfer without waiting for it,
+// and a wait for bytes (the firmware run's worker) runs the thread's event
+// loop until they come.
+#ifdef Q_OS_WIN
+constexpr bool SynchronousWaits = false;
+#else
+constexpr bool SynchronousWaits = true;
+#endif
+
+// Waits at most msecs for bytes through the thread's event loop.
+bool waitThroughEvents(QSerialPort& port, int msecs) {
+    QEventLoop loop;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    deadline.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&port, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
+    QObject::connect(&port, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
+    deadline.start(std::max(0, msecs));
+    loop.exec();
+    return port.bytesAvailable() > 0;
 }
 
 QString setupMessage(QSerialPort::SerialPortError e) {
@@ -136,7 +168,7 @@ QByteArray SerialPort::read(int maxBytes) {
         return {};
     // Take what the system holds without waiting, then hand out what is
     // buffered.
-    if (m_port->bytesAvailable() < maxBytes)
+    if (SynchronousWaits && m_port->bytesAvailable() < maxBytes)
         m_port->waitForReadyRead(0);
     noteError();
     return m_port->read(maxBytes);
@@ -147,7 +179,8 @@ bool SerialPort::waitForReadyRead(int msecs) {
         return false;
     if (m_port->bytesAvailable() > 0)
         return true;
-    const bool ready = m_port->waitForReadyRead(msecs);
+    const bool ready =
+        SynchronousWaits ? m_port->waitForReadyRead(msecs) : waitThroughEvents(*m_port, msecs);
     noteError();
     return ready || m_port->bytesAvailable() > 0;
 }
@@ -164,7 +197,7 @@ qint64 SerialPort::write(const QByteArray& bytes) {
         }
         total += taken;
         // Hand this piece to the system before the next one.
-        if (!m_port->flush() && m_port->bytesToWrite() > 0)
+        if (!m_port->flush() && SynchronousWaits && m_port->bytesToWrite() > 0)
             m_port->waitForBytesWritten(PieceWriteTimeoutMs);
         noteError();
         if (taken < piece.size() || m_vanished)
@@ -176,7 +209,7 @@ qint64 SerialPort::write(const QByteArray& bytes) {
 void SerialPort::flush() {
     if (!m_port->isOpen())
         return;
-    if (!m_port->flush() && m_port->bytesToWrite() > 0)
+    if (!m_port->flush() && SynchronousWaits && m_port->bytesToWrite() > 0)
         m_port->waitForBytesWritten(PieceWriteTimeoutMs);
     noteError();
 }
