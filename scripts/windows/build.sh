@@ -27,7 +27,9 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$out/CMakeCache.txt")
 dist="$out/dist/lv300-configurator"
 rm -rf "$out/dist"
 cmake --install "$out" --prefix "$dist" >/dev/null
+# Without symbol tables and debug information (a DLL keeps its exports).
 x86_64-w64-mingw32-strip "$dist"/*.exe
+x86_64-w64-mingw32-strip --strip-unneeded "$dist"/*.dll "$dist"/platforms/*.dll "$dist"/styles/*.dll
 
 zip="$out/lv300-configurator-$version-win64.zip"
 rm -f "$zip"

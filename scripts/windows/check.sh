@@ -158,6 +158,11 @@ ctl_lin --json scan > "$work/scan.lin"
 expect "scan: $(cat "$work/scan.win")" test $rc -eq 0 -a -s "$work/scan.win" -a \
     "$(cat "$work/scan.win")" = "$(cat "$work/scan.lin")"
 
+ln -sfn "$sim_pty" "$WINEPREFIX/dosdevices/com12"
+wqt "$app/lv300ctl.exe" --port COM12 --json scan 2> /dev/null | tr -d '\r' > "$work/scan12.win"
+expect "COM12 opens like COM5 (\\\\.\\COM12)" test "$(cat "$work/scan12.win")" = "$(cat "$work/scan.lin")"
+rm -f "$WINEPREFIX/dosdevices/com12"
+
 ctl_win --json --yes lamp 20 > "$work/lamp.win" 2> "$work/lamp.err"
 rc=$?
 expect "lamp 20 written (exit $rc) and read back on Linux" test $rc -eq 0 -a \
