@@ -174,18 +174,7 @@ Result gen_down_urDirect(const Inputs& in, UserDialog& dlg) {
 }
 
 Result gen_mode(const Inputs& in, UserDialog& dlg) {
-    const ModeInputs& m = in.mode;
-    quint8 mode = sensor::modeValueOf(m.option);
-    if (m.iinvd)
-        mode |= 0x01;
-    if (m.usrednd)
-        mode |= 0x08;
-    if (m.D_4096d)
-        mode |= 0x80;
-    if (m.tartab1d)
-        mode |= 0x40;
-    if (m.per_sentsd)
-        mode |= 0x20;
+    const quint8 mode = in.mode.toByte();
     const auto address = addressOf(in);
     if (!address)
         return refuse(txt::AddressRange, dlg);
@@ -194,10 +183,10 @@ Result gen_mode(const Inputs& in, UserDialog& dlg) {
         // sglad shows the slider position 0..15; anything else is not a
         // smoothing value and ends the operation without a word (nothing
         // the user typed is refused).
-        const auto smoothing = sensor::toByte(m.sglad);
+        const auto smoothing = sensor::toByte(in.smoothing);
         if (!smoothing || *smoothing > 15)
             return {};
-        data += sensor::encodeU8(sensor::smoothingByteOf(*smoothing, m.Termokompensd));
+        data += sensor::encodeU8(sensor::Smoothing{*smoothing, in.thermoCompensationOff}.toByte());
     }
     return make(*address, sensor::cmd::SetMode, in.chVer, data, in.chVer ? 6 : 5, true);
 }

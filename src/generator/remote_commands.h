@@ -6,7 +6,7 @@
 // empties gen_txt; an operation that ends without a word leaves gen_txt as
 // it was.
 
-#include "sensor/operations.h"
+#include "sensor/mode.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,25 +44,16 @@ struct ItemView {
 };
 ItemView viewOfItem(int index, bool chVer);
 
-// The mode inputs of Frame5. A flag box hidden because ch_ver is clear keeps
-// its tick and still counts.
-struct ModeInputs {
-    sensor::ModeOption option = sensor::ModeOption::R485;
-    bool iinvd = false;
-    bool usrednd = false;
-    bool D_4096d = false;
-    bool tartab1d = false;
-    bool per_sentsd = false;
-    bool Termokompensd = false;
-    QString sglad = QStringLiteral("0"); // caption of sglad: the smoothing value
-};
-
 // Everything an operation reads from the tab.
 struct Inputs {
     QString address = QStringLiteral("1"); // dist_net_num
     QString value = QStringLiteral("0");   // chislo_sdv
     bool chVer = false;                    // ch_ver
-    ModeInputs mode;
+    // The mode inputs of Frame5. A flag box hidden because ch_ver is clear
+    // keeps its tick and still counts.
+    sensor::Mode mode;
+    bool thermoCompensationOff = false;      // Termokompensd
+    QString smoothing = QStringLiteral("0"); // caption of sglad: the smoothing value
 };
 
 struct Generated {

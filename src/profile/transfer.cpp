@@ -98,7 +98,7 @@ Step modeStep(Group g, quint8 address, int firmware, quint8 mode, int smoothing,
               bool thermoCompensation) {
     QByteArray data = sensor::encodeU8(mode);
     if (sensor::sendsSmoothingByte(firmware))
-        data += sensor::encodeU8(sensor::smoothingByteOf(smoothing, !thermoCompensation));
+        data += sensor::encodeU8(sensor::Smoothing{smoothing, !thermoCompensation}.toByte());
     QString what = QStringLiteral("Режим %1").arg(mode);
     if (sensor::sendsSmoothingByte(firmware))
         what += QStringLiteral(", сглаживание %1, термокомпенсация %2")
@@ -174,8 +174,9 @@ ReadResult readSensor(session::Session& s, quint8 address, const Options& option
     st.settings.mode = d.modeByte;
     st.settings.lampThreshold = d.lampThreshold;
     if (d.smoothingByte) {
-        st.settings.smoothing = quint8(*d.smoothingByte & 0x0F);
-        st.settings.thermoCompensation = !(*d.smoothingByte & 0x80);
+        const sensor::Smoothing smoothing = sensor::Smoothing::fromByte(*d.smoothingByte);
+        st.settings.smoothing = quint8(smoothing.value);
+        st.settings.thermoCompensation = !smoothing.thermoCompensationOff;
     }
 
     a = exchange(s, address, tables::readRequest(address), sensor::cmd::ReadTable,

@@ -135,42 +135,6 @@ void passwordRequest(const SensorContext& ctx, quint8 command, const QString& pr
 
 } // namespace
 
-quint8 modeValueOf(ModeOption option) {
-    switch (option) {
-    case ModeOption::R485:
-        return 0;
-    case ModeOption::R_a:
-        return 2;
-    case ModeOption::R_f:
-        return 4;
-    case ModeOption::R_p:
-        return 6;
-    case ModeOption::R_p485:
-        return 16;
-    }
-    return 0;
-}
-
-quint8 modeByteOf(const ModeInputs& in) {
-    quint8 m = modeValueOf(in.option);
-    if (in.iinv)
-        m += 1;
-    if (in.usredn)
-        m += 8;
-    if (in.D_4096)
-        m += 128;
-    if (in.tartab1)
-        m += 64;
-    if (in.per_sents)
-        m += 32;
-    return m;
-}
-
-quint8 smoothingByteOf(int sgla, bool termokompensOff) {
-    // The slider runs 0..15; bits 4-6 of the byte stay clear whatever comes in.
-    return static_cast<quint8>((sgla & 0x0F) | (termokompensOff ? 0x80 : 0));
-}
-
 Outcome hig(const SensorContext& ctx, UserDialog& dlg) {
     return setToCurrent(ctx, cmd::SetFullToCurrent, QStringLiteral("Cmd SetHight"), dlg);
 }
@@ -199,9 +163,10 @@ Outcome set_lo_data(const SensorContext& ctx, const QString& loDataText, UserDia
                        QStringLiteral("Cmd Enter Direct LO_data = "), dlg);
 }
 
-Outcome Set_mode(const SensorContext& ctx, const ModeInputs& in, UserDialog& dlg) {
+Outcome Set_mode(const SensorContext& ctx, const Mode& m, const Smoothing& smoothing,
+                 UserDialog& dlg) {
     Outcome out;
-    const quint8 mode = modeByteOf(in);
+    const quint8 mode = m.toByte();
     const QString prefix = QStringLiteral("Cmd Change mode to");
     if (refuseDisconnected(ctx, prefix, dlg, out))
         return out;
@@ -209,12 +174,12 @@ Outcome Set_mode(const SensorContext& ctx, const ModeInputs& in, UserDialog& dlg
         return out;
     if (!dlg.askYesNo(txt::AskMode))
         return out;
-    const int sgla = in.sgla & 0x0F;
+    const int sgla = smoothing.value & 0x0F;
     out.logLines << prefix + QLatin1Char(' ') + QString::number(mode) + QStringLiteral(" sgla ") +
                         QString::number(sgla);
     QByteArray data = encodeU8(mode);
     if (sendsSmoothingByte(ctx.firmware))
-        data += encodeU8(smoothingByteOf(sgla, in.Termokompens));
+        data += encodeU8(smoothing.toByte());
     out.frame = buildRequest(*ctx.address, cmd::SetMode, needsWriteAccessCode(ctx.firmware), data);
     out.showFrame = true;
     out.setModeYes = true;
@@ -296,37 +261,6 @@ Outcome Opros() {
     out.setNetOpr = true;
     out.setModeYes = true;
     return out;
-}
-
-ModeDisplay Out_modes(quint8 m, bool firmware172) {
-    ModeDisplay d;
-    d.iinv = m & 0x01;
-    d.tartab = m & 0x40;
-    d.per_sents = m & 0x20;
-    d.D_4096 = m & 0x80;
-    d.Ur_progressBar = d.D_4096 ? (firmware172 ? 256 : 4096) : 1024;
-    switch (m & 0x16) {
-    case 0x00:
-        d.option = ModeOption::R485;
-        break;
-    case 0x02:
-        d.option = ModeOption::R_a;
-        break;
-    case 0x04:
-        d.option = ModeOption::R_f;
-        break;
-    case 0x06:
-        d.option = ModeOption::R_p;
-        break;
-    case 0x10:
-        d.option = ModeOption::R_p485;
-        break;
-    default: // 0x12, 0x14, 0x16: no option of the frame matches
-        break;
-    }
-    d.usredn = m & 0x08;
-    d.modeText = QString::number(m);
-    return d;
 }
 
 } // namespace sensor

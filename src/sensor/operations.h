@@ -5,6 +5,8 @@
 // the dialog seam, and returns what the window is to do: the new pending
 // request, log lines, flags. None of them touches the port.
 
+#include "sensor/mode.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -30,29 +32,6 @@ struct Outcome {
     bool setNetOpr = false;          // a network poll is under way
 };
 
-// The output options of the mode frame, one of which is on.
-enum class ModeOption { R485, R_a, R_f, R_p, R_p485 };
-
-// The mode controls as the window shows them. tartab1 and per_sents are the
-// states after the table window's recount boxes have been copied into them.
-struct ModeInputs {
-    ModeOption option = ModeOption::R485;
-    bool iinv = false;
-    bool usredn = false;
-    bool D_4096 = false;
-    bool tartab1 = false;
-    bool per_sents = false;
-    int sgla = 0; // smoothing value shown in sgla, 0..15
-    bool Termokompens = false;
-};
-
-// Value of an output option in the mode byte: 0, 2, 4, 6, 16.
-quint8 modeValueOf(ModeOption option);
-// The mode byte of the controls.
-quint8 modeByteOf(const ModeInputs& in);
-// Smoothing value (low four bits) plus 128 when thermo-compensation is off.
-quint8 smoothingByteOf(int sgla, bool termokompensOff);
-
 // Set full / empty level to the current reading.
 Outcome hig(const SensorContext& ctx, UserDialog& dlg);
 Outcome low(const SensorContext& ctx, UserDialog& dlg);
@@ -67,7 +46,8 @@ Outcome set_hi_data(const SensorContext& ctx, const QString& hiDataText, UserDia
 Outcome set_lo_data(const SensorContext& ctx, const QString& loDataText, UserDialog& dlg);
 
 // Send the mode byte (and the smoothing byte for newer firmware).
-Outcome Set_mode(const SensorContext& ctx, const ModeInputs& in, UserDialog& dlg);
+Outcome Set_mode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
+                 UserDialog& dlg);
 
 // New network address, asked in an input box preset with the selected one.
 Outcome net(const SensorContext& ctx, UserDialog& dlg);
@@ -82,19 +62,5 @@ Outcome Chg_pass(const SensorContext& ctx, UserDialog& dlg);
 
 // Network poll; works with or without a selected sensor.
 Outcome Opros();
-
-// What a reported mode byte shows in the widgets.
-struct ModeDisplay {
-    bool iinv = false;
-    bool tartab = false; // "Пересчитывать в литры" (table window, mirrored into tartab1)
-    bool per_sents = false; // "пересчитывать в проценты" (likewise)
-    bool D_4096 = false;
-    int Ur_progressBar = 1024;
-    std::optional<ModeOption> option; // nullopt: leave the option buttons as they are
-    bool usredn = false;
-    QString modeText; // the mode byte in decimal
-};
-// The caller also clears mode_yes.
-ModeDisplay Out_modes(quint8 m, bool firmware172);
 
 } // namespace sensor

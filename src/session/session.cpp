@@ -439,11 +439,11 @@ void Session::failDecoding(sensor::FaultHint hint) {
 }
 
 void Session::applyMode(quint8 mode) {
-    const sensor::ModeDisplay d = sensor::Out_modes(mode, firmware172_);
-    levelRange_ = d.Ur_progressBar;
+    const sensor::Mode m = sensor::Mode::fromByte(mode);
+    levelRange_ = sensor::levelRangeOf(m, firmware172_);
     refreshSettings_ = false;
-    modeText_ = d.modeText;
-    emit modeReported(d);
+    modeText_ = QString::number(mode);
+    emit modeReported(m);
 }
 
 void Session::onTable(const QByteArray& a) {

@@ -144,7 +144,8 @@ signals:
     // refreshSettings: the settings (lamp, smoothing) follow this answer.
     void dataReceived(const sensor::DataAnswer& data, live::Stability::State stability,
                       bool refreshSettings);
-    void modeReported(const sensor::ModeDisplay& mode);
+    // The mode byte as the sensor reported it; modeText() shows it in decimal.
+    void modeReported(const sensor::Mode& mode);
     void smoothingReported(quint8 smoothingByte);
     void lampThresholdReported(int percent);
     void frequencyReported(int hertz);

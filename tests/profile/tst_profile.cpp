@@ -213,12 +213,11 @@ void TestProfile::fullApplySendsThePagesFrames() {
     // The frames the settings page and the table window build for the same values.
     const sensor::SensorContext ctx{quint8(1), false, 0, 176};
     ScriptedDialog yes;
-    sensor::ModeInputs in;
-    in.option = sensor::ModeOption::R_a;
-    in.tartab1 = true;
-    in.sgla = 5;
-    in.Termokompens = true; // "Откл. Термокомпенсацию"
-    const QByteArray mode = *sensor::Set_mode(ctx, in, yes).frame;
+    sensor::Mode m;
+    m.output = sensor::Output::Analog;
+    m.litres = true;
+    const sensor::Smoothing smoothing{5, true}; // "Откл. Термокомпенсацию"
+    const QByteArray mode = *sensor::Set_mode(ctx, m, smoothing, yes).frame;
     yes.inputAnswers.enqueue(QStringLiteral("7"));
     tables::TableTexts table;
     for (int i = 0; i < TablePoints; ++i) {

@@ -49,13 +49,9 @@ private slots:
     void direct_data();
     void direct();
     void directNoSensorComesFirst();
-    void modeByte_data();
-    void modeByte();
     void setMode_data();
     void setMode();
     void setModeRefusals();
-    void outModes_data();
-    void outModes();
     void netAddress_data();
     void netAddress();
     void netRefusals();
@@ -107,7 +103,7 @@ void TestSensorOperations::requestLengths() {
         {"sdv_low", [&] { return sdv_low(ctx, "5", dlg); }},
         {"set_hi_data", [&] { return set_hi_data(ctx, "100000", dlg); }},
         {"set_lo_data", [&] { return set_lo_data(ctx, "50000", dlg); }},
-        {"Set_mode", [&] { return Set_mode(ctx, ModeInputs{}, dlg); }},
+        {"Set_mode", [&] { return Set_mode(ctx, Mode{}, Smoothing{}, dlg); }},
         {"net", [&] { return net(ctx, dlg); }},
         {"Command1", [&] { return Command1(ctx, "10", dlg); }},
         {"Vvod_PWD", [&] { return Vvod_PWD(ctx, dlg); }},
@@ -325,36 +321,6 @@ void TestSensorOperations::directNoSensorComesFirst() {
     QCOMPARE(kinds(no), QStringList{"question"});
 }
 
-void TestSensorOperations::modeByte_data() {
-    QTest::addColumn<int>("option");
-    QTest::addColumn<int>("flags"); // iinv 1, usredn 2, D_4096 4, tartab1 8, per_sents 16
-    QTest::addColumn<int>("expected");
-    QTest::newRow("RS-485 bare") << int(ModeOption::R485) << 0 << 0;
-    QTest::newRow("analogue") << int(ModeOption::R_a) << 0 << 2;
-    QTest::newRow("frequency") << int(ModeOption::R_f) << 0 << 4;
-    QTest::newRow("periodic") << int(ModeOption::R_p) << 0 << 6;
-    QTest::newRow("periodic RS-485") << int(ModeOption::R_p485) << 0 << 16;
-    QTest::newRow("analogue, smoothing, litres") << int(ModeOption::R_a) << (2 | 8) << 74;
-    QTest::newRow("inverted") << int(ModeOption::R485) << 1 << 1;
-    QTest::newRow("range 4096") << int(ModeOption::R485) << 4 << 128;
-    QTest::newRow("percent") << int(ModeOption::R485) << 16 << 32;
-    QTest::newRow("everything") << int(ModeOption::R_p485) << 31 << 16 + 1 + 8 + 128 + 64 + 32;
-}
-
-void TestSensorOperations::modeByte() {
-    QFETCH(int, option);
-    QFETCH(int, flags);
-    QFETCH(int, expected);
-    ModeInputs in;
-    in.option = ModeOption(option);
-    in.iinv = flags & 1;
-    in.usredn = flags & 2;
-    in.D_4096 = flags & 4;
-    in.tartab1 = flags & 8;
-    in.per_sents = flags & 16;
-    QCOMPARE(int(modeByteOf(in)), expected);
-}
-
 void TestSensorOperations::setMode_data() {
     QTest::addColumn<int>("firmware");
     QTest::addColumn<int>("sgla");
@@ -378,13 +344,11 @@ void TestSensorOperations::setMode() {
     QFETCH(QString, frame);
     QFETCH(QString, log);
     ScriptedDialog dlg;
-    ModeInputs in;
-    in.option = ModeOption::R_a;
-    in.usredn = true;
-    in.tartab1 = true;
-    in.sgla = sgla;
-    in.Termokompens = termo;
-    const Outcome o = Set_mode(connectedSensor(firmware), in, dlg);
+    Mode m;
+    m.output = Output::Analog;
+    m.averaging = true;
+    m.litres = true;
+    const Outcome o = Set_mode(connectedSensor(firmware), m, Smoothing{sgla, termo}, dlg);
     QCOMPARE(frameHex(o), frame);
     QCOMPARE(o.logLines, QStringList{log});
     QCOMPARE(kinds(dlg), QStringList{"question"});
@@ -401,7 +365,7 @@ void TestSensorOperations::setModeRefusals() {
     SensorContext ctx = connectedSensor(176);
     ctx.address.reset();
     ctx.noData = true;
-    Outcome o = Set_mode(ctx, ModeInputs{}, dlg);
+    Outcome o = Set_mode(ctx, Mode{}, Smoothing{}, dlg);
     QVERIFY(!o.frame);
     QVERIFY(!o.setModeYes);
     QCOMPARE(dlg.messages(), QStringList{NotConnected});
@@ -409,54 +373,16 @@ void TestSensorOperations::setModeRefusals() {
 
     ScriptedDialog quiet;
     ctx.noData = false;
-    o = Set_mode(ctx, ModeInputs{}, quiet);
+    o = Set_mode(ctx, Mode{}, Smoothing{}, quiet);
     QVERIFY(!o.frame);
     QVERIFY(quiet.calls.isEmpty());
 
     ScriptedDialog no;
     no.yesNoAnswers << false;
-    o = Set_mode(connectedSensor(176), ModeInputs{}, no);
+    o = Set_mode(connectedSensor(176), Mode{}, Smoothing{}, no);
     QVERIFY(!o.frame);
     QVERIFY(o.logLines.isEmpty());
     QVERIFY(!o.setModeYes);
-}
-
-void TestSensorOperations::outModes_data() {
-    QTest::addColumn<int>("m");
-    QTest::addColumn<bool>("fw172");
-    QTest::addColumn<int>("option"); // -1: option buttons left as they are
-    QTest::addColumn<int>("flags");  // iinv 1, usredn 2, D_4096 4, tartab 8, per_sents 16
-    QTest::addColumn<int>("range");
-    QTest::newRow("0x00") << 0x00 << false << int(ModeOption::R485) << 0 << 1024;
-    QTest::newRow("0x00 with 172") << 0x00 << true << int(ModeOption::R485) << 0 << 1024;
-    QTest::newRow("0x80") << 0x80 << false << int(ModeOption::R485) << 4 << 4096;
-    QTest::newRow("0x80 with 172") << 0x80 << true << int(ModeOption::R485) << 4 << 256;
-    QTest::newRow("0x4A") << 0x4A << false << int(ModeOption::R_a) << (2 | 8) << 1024;
-    QTest::newRow("0x25") << 0x25 << false << int(ModeOption::R_f) << (1 | 16) << 1024;
-    QTest::newRow("0x06") << 0x06 << false << int(ModeOption::R_p) << 0 << 1024;
-    QTest::newRow("0x10") << 0x10 << false << int(ModeOption::R_p485) << 0 << 1024;
-    QTest::newRow("0x12") << 0x12 << false << -1 << 0 << 1024;
-    QTest::newRow("0x14") << 0x14 << false << -1 << 0 << 1024;
-    QTest::newRow("0x9F") << 0x9F << false << -1 << (1 | 2 | 4) << 4096;
-}
-
-void TestSensorOperations::outModes() {
-    QFETCH(int, m);
-    QFETCH(bool, fw172);
-    QFETCH(int, option);
-    QFETCH(int, flags);
-    QFETCH(int, range);
-    const ModeDisplay d = Out_modes(static_cast<quint8>(m), fw172);
-    QCOMPARE(d.option.has_value(), option >= 0);
-    if (option >= 0)
-        QCOMPARE(int(*d.option), option);
-    QCOMPARE(d.iinv, bool(flags & 1));
-    QCOMPARE(d.usredn, bool(flags & 2));
-    QCOMPARE(d.D_4096, bool(flags & 4));
-    QCOMPARE(d.tartab, bool(flags & 8));
-    QCOMPARE(d.per_sents, bool(flags & 16));
-    QCOMPARE(d.Ur_progressBar, range);
-    QCOMPARE(d.modeText, QString::number(m));
 }
 
 void TestSensorOperations::netAddress_data() {

@@ -115,7 +115,7 @@ struct Recorder {
                              Q_UNUSED(d);
                          });
         QObject::connect(&s, &Session::modeReported,
-                         [this](const sensor::ModeDisplay& m) { events << "modes " + m.modeText; });
+                         [this, &s](const sensor::Mode&) { events << "modes " + s.modeText(); });
         QObject::connect(&s, &Session::smoothingReported,
                          [this](quint8 b) { events << QString("smoothing %1").arg(b); });
         QObject::connect(&s, &Session::lampThresholdReported,

@@ -58,19 +58,6 @@ int usage(Output& out, const QString& text) {
     return out.fail(Usage, QStringLiteral("usage"), text);
 }
 
-sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte) {
-    sensor::ModeInputs in;
-    in.option = sensor::modeOptionOf(m).value_or(sensor::ModeOption::R485);
-    in.iinv = m & 0x01;
-    in.usredn = m & 0x08;
-    in.D_4096 = m & 0x80;
-    in.tartab1 = m & 0x40;
-    in.per_sents = m & 0x20;
-    in.sgla = smoothingByte & 0x0F;
-    in.Termokompens = smoothingByte & 0x80;
-    return in;
-}
-
 QJsonObject dataObject(const sensor::DataAnswer& d) {
     QJsonObject o{{QStringLiteral("address"), d.address},
                   {QStringLiteral("temperature"), int(qint8(d.temperatureByte))},

@@ -10,7 +10,7 @@
 #include "base/clock.h"
 #include "base/work_log.h"
 #include "sensor/answers.h"
-#include "sensor/mode_words.h"
+#include "sensor/mode.h"
 #include "sensor/operations.h"
 #include "session/session.h"
 #include "sim/demo_line.h"
@@ -41,9 +41,6 @@ constexpr quint8 Empty = 0xFA, Full = 0xF5, ShiftEmpty = 0xF9, ShiftFull = 0xF4,
 } // namespace code
 
 int usage(Output& out, const QString& text);
-
-// The controls of the settings page as a mode byte shows them.
-sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte);
 
 // The values of a data answer under plain English keys.
 QJsonObject dataObject(const sensor::DataAnswer& d);

@@ -48,11 +48,13 @@ int cmdInfo(Link& link, Output& out) {
              d.coefficient ? QJsonValue(qint64(*d.coefficient)) : QJsonValue());
     const quint8 m = d.modeByte.value_or(0);
     o.insert(QStringLiteral("mode"), d.modeByte ? QJsonValue(m) : QJsonValue());
-    o.insert(QStringLiteral("mode_name"), sensor::modeOutputName(m));
-    o.insert(QStringLiteral("mode_flags"), QJsonArray::fromStringList(sensor::modeFlagNames(m)));
+    o.insert(QStringLiteral("mode_name"), sensor::outputName(m));
+    o.insert(QStringLiteral("mode_flags"), QJsonArray::fromStringList(sensor::flagNames(m)));
     o.insert(QStringLiteral("lamp"), d.lampThreshold ? QJsonValue(*d.lampThreshold) : QJsonValue());
-    o.insert(QStringLiteral("smoothing"),
-             d.smoothingByte ? QJsonValue(*d.smoothingByte & 0x0F) : QJsonValue());
+    const auto smoothing = [&] {
+        return sensor::Smoothing::fromByte(d.smoothingByte.value_or(0)).value;
+    };
+    o.insert(QStringLiteral("smoothing"), d.smoothingByte ? QJsonValue(smoothing()) : QJsonValue());
     const auto num = [](const std::optional<quint32>& v) {
         return v ? QString::number(*v) : QStringLiteral("-");
     };
@@ -69,15 +71,14 @@ int cmdInfo(Link& link, Output& out) {
     text += QStringLiteral("full         %1\n").arg(num(d.full));
     text += QStringLiteral("coefficient  %1\n").arg(num(d.coefficient));
     text += QStringLiteral("mode         %1 (%2%3)\n")
-                .arg(QString::number(m), sensor::modeOutputName(m),
-                     sensor::modeFlagNames(m).isEmpty()
+                .arg(QString::number(m), sensor::outputName(m),
+                     sensor::flagNames(m).isEmpty()
                          ? QString()
-                         : QStringLiteral(", ") + sensor::modeFlagNames(m).join(u','));
+                         : QStringLiteral(", ") + sensor::flagNames(m).join(u','));
     text += QStringLiteral("lamp         %1\n")
                 .arg(d.lampThreshold ? QString::number(*d.lampThreshold) : QStringLiteral("-"));
-    text +=
-        QStringLiteral("smoothing    %1\n")
-            .arg(d.smoothingByte ? QString::number(*d.smoothingByte & 0x0F) : QStringLiteral("-"));
+    text += QStringLiteral("smoothing    %1\n")
+                .arg(d.smoothingByte ? QString::number(smoothing()) : QStringLiteral("-"));
     out.result(o, text);
     return Done;
 }
@@ -125,8 +126,8 @@ int cmdWatch(const Options& o, Link& link, Output& out) {
 }
 
 int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
-    const std::optional<sensor::ModeOption> option = sensor::modeOptionNamed(o.word(1));
-    if (!option || o.words.size() != 2)
+    const std::optional<sensor::Output> output = sensor::outputNamed(o.word(1));
+    if (!output || o.words.size() != 2)
         return usage(
             out,
             QStringLiteral("mode takes one of rs485, analog, frequency, periodic, periodic-rs485"));
@@ -140,16 +141,16 @@ int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
     }
     if (const int rc = link.connect())
         return rc;
-    const quint8 smoothingByte = link.data->smoothingByte.value_or(0);
-    sensor::ModeInputs in;
-    in.option = *option;
-    in.iinv = o.flag(QStringLiteral("--invert"));
-    in.D_4096 = o.flag(QStringLiteral("--range4096"));
-    in.tartab1 = o.flag(QStringLiteral("--litres"));
-    in.per_sents = o.flag(QStringLiteral("--percent"));
-    in.sgla = smoothing.value_or(smoothingByte & 0x0F);
-    in.Termokompens = smoothingByte & 0x80;
-    return link.run(sensor::Set_mode(link.session().context(), in, dlg), code::Mode,
+    sensor::Mode mode;
+    mode.output = *output;
+    mode.inverted = o.flag(QStringLiteral("--invert"));
+    mode.range4096 = o.flag(QStringLiteral("--range4096"));
+    mode.litres = o.flag(QStringLiteral("--litres"));
+    mode.percent = o.flag(QStringLiteral("--percent"));
+    sensor::Smoothing s = sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0));
+    if (smoothing)
+        s.value = *smoothing;
+    return link.run(sensor::Set_mode(link.session().context(), mode, s, dlg), code::Mode,
                     QStringLiteral("mode"));
 }
 
@@ -213,10 +214,11 @@ int cmdTableWrite(const Options& o, Link& link, Output& out, TerminalDialog& dlg
                link.status);
     // Then the mode, as the table window does: the settings as the sensor
     // reported them.
-    const sensor::ModeInputs in =
-        inputsOfByte(link.data->modeByte.value_or(0), link.data->smoothingByte.value_or(0));
-    return link.run(sensor::Set_mode(link.session().context(), in, dlg), code::Mode,
-                    QStringLiteral("mode"));
+    return link.run(
+        sensor::Set_mode(link.session().context(),
+                         sensor::Mode::fromByte(link.data->modeByte.value_or(0)),
+                         sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0)), dlg),
+        code::Mode, QStringLiteral("mode"));
 }
 
 } // namespace

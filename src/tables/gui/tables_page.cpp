@@ -67,9 +67,9 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
 
     using session::Session;
     connect(&session_, &Session::tableRead, this, &TablesPage::showTable);
-    connect(&session_, &Session::modeReported, this, [this](const sensor::ModeDisplay& d) {
-        form3_->ui.tartab->setChecked(d.tartab);
-        form3_->ui.per_sents->setChecked(d.per_sents);
+    connect(&session_, &Session::modeReported, this, [this](const sensor::Mode& m) {
+        form3_->ui.tartab->setChecked(m.litres);
+        form3_->ui.per_sents->setChecked(m.percent);
     });
     connect(&session_, &Session::dataReceived, this,
             [this](const sensor::DataAnswer& d, live::Stability::State s) {
