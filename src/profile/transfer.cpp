@@ -83,6 +83,10 @@ void pause(int ms) {
     loop.exec();
 }
 
+Step step(Group g, const QString& what, quint8 answerCode, const sensor::Request& r) {
+    return {g, what, r.frame, answerCode, r.logLine};
+}
+
 tables::TableTexts textsOf(const Table& t) {
     tables::TableTexts out;
     for (int i = 0; i < TablePoints; ++i) {
@@ -96,32 +100,22 @@ tables::TableTexts textsOf(const Table& t) {
 // byte on firmware that takes it.
 Step modeStep(Group g, quint8 address, int firmware, quint8 mode, int smoothing,
               bool thermoCompensation) {
-    QByteArray data = sensor::encodeU8(mode);
-    if (sensor::sendsSmoothingByte(firmware))
-        data += sensor::encodeU8(sensor::Smoothing{smoothing, !thermoCompensation}.toByte());
     QString what = QStringLiteral("Режим %1").arg(mode);
     if (sensor::sendsSmoothingByte(firmware))
         what += QStringLiteral(", сглаживание %1, термокомпенсация %2")
                     .arg(smoothing)
                     .arg(thermoCompensation ? QStringLiteral("вкл.") : QStringLiteral("откл."));
-    return {g, what,
-            sensor::buildRequest(address, sensor::cmd::SetMode,
-                                 sensor::needsWriteAccessCode(firmware), data),
-            sensor::cmd::SetMode,
-            QStringLiteral("Cmd Change mode to %1 sgla %2").arg(mode).arg(smoothing & 0x0F)};
+    return step(g, what, sensor::cmd::SetMode,
+                sensor::modeRequest(address, firmware, mode, {smoothing, !thermoCompensation}));
 }
 
 Step levelStep(quint8 address, int firmware, bool empty, quint32 value) {
-    const quint8 command = empty ? sensor::cmd::DirectEmpty : sensor::cmd::DirectFull;
-    return {Group::Levels,
-            (empty ? QStringLiteral("Пустой ") : QStringLiteral("Полный ")) +
-                QString::number(value),
-            sensor::buildRequest(address, command, sensor::needsWriteAccessCode(firmware),
-                                 *sensor::encodeU32(value)),
-            command,
-            (empty ? QStringLiteral("Cmd Enter Direct LO_data = ")
-                   : QStringLiteral("Cmd Enter Direct HI_data = ")) +
-                QString::number(value)};
+    return step(
+        Group::Levels,
+        (empty ? QStringLiteral("Пустой ") : QStringLiteral("Полный ")) + QString::number(value),
+        empty ? sensor::cmd::DirectEmpty : sensor::cmd::DirectFull,
+        sensor::directLevelRequest(address, firmware,
+                                   empty ? sensor::Level::Empty : sensor::Level::Full, value));
 }
 
 } // namespace
@@ -214,13 +208,10 @@ QList<Step> writeSteps(const Settings& wanted, const SensorState& now, const QLi
             (target.mode != cur.mode || (smoothingDiffers && sensor::sendsSmoothingByte(fw))))
             out.append(modeStep(Group::Modes, a, fw, *target.mode, smoothing, thermo));
         if (target.lampThreshold && target.lampThreshold != cur.lampThreshold)
-            out.append(
-                {Group::Modes, QStringLiteral("Порог лампы %1 %").arg(*target.lampThreshold),
-                 sensor::buildRequest(a, sensor::cmd::SetLampLevel,
-                                      sensor::needsWriteAccessCode(fw),
-                                      sensor::encodeU8(*target.lampThreshold)),
-                 sensor::cmd::SetLampLevel,
-                 QStringLiteral("Cmd Set Lamp Level: ") + QString::number(*target.lampThreshold)});
+            out.append(step(Group::Modes,
+                            QStringLiteral("Порог лампы %1 %").arg(*target.lampThreshold),
+                            sensor::cmd::SetLampLevel,
+                            sensor::lampThresholdRequest(a, fw, *target.lampThreshold)));
     }
     if (groups.contains(Group::Levels)) {
         if (target.empty && target.empty != cur.empty)
@@ -241,12 +232,9 @@ QList<Step> writeSteps(const Settings& wanted, const SensorState& now, const QLi
         }
     }
     if (groups.contains(Group::Address) && target.address != cur.address)
-        out.append(
-            {Group::Address, QStringLiteral("Сетевой адрес %1").arg(target.address),
-             sensor::buildRequest(a, sensor::cmd::SetNetAddress, sensor::needsWriteAccessCode(fw),
-                                  sensor::encodeU8(target.address)),
-             sensor::cmd::SetNetAddress,
-             QStringLiteral("Cmd Set New net addr = ") + QString::number(target.address)});
+        out.append(step(Group::Address, QStringLiteral("Сетевой адрес %1").arg(target.address),
+                        sensor::cmd::SetNetAddress,
+                        sensor::netAddressRequest(a, fw, target.address)));
     return out;
 }
 

@@ -1,7 +1,6 @@
 #include "sensor/operations.h"
 
 #include "base/user_dialog.h"
-#include "link/frame.h"
 #include "sensor/requests.h"
 
 namespace sensor {
@@ -55,66 +54,70 @@ bool refuseDisconnected(const SensorContext& ctx, const QString& prefix, UserDia
     return true;
 }
 
-Outcome setToCurrent(const SensorContext& ctx, quint8 command, const QString& prefix,
+// The request as the outcome carries it.
+void send(const Request& r, bool showFrame, Outcome& out) {
+    out.frame = r.frame;
+    out.showFrame = showFrame;
+    out.logLines << r.logLine;
+}
+
+Checked refusedWith(const QString& message) {
+    return {std::nullopt, message};
+}
+
+Outcome setToCurrent(const SensorContext& ctx, Level level, const QString& prefix,
                      UserDialog& dlg) {
     Outcome out;
     if (!ctx.address)
         return out;
     if (refuseDisconnected(ctx, prefix, dlg, out))
         return out;
-    if (ctx.modeByte & 0x08) {
+    if (Mode::fromByte(ctx.modeByte).averaging) {
         dlg.message(txt::SmoothingOn);
         return out;
     }
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware));
-    out.showFrame = true;
-    out.logLines << prefix + QLatin1Char(' ');
+    send(setToCurrentRequest(*ctx.address, ctx.firmware, level), true, out);
     return out;
 }
 
-Outcome shiftLevel(const SensorContext& ctx, const QString& shiftText, quint8 command,
-                   const QString& question, const QString& logTag, UserDialog& dlg) {
+Outcome shiftLevel(const SensorContext& ctx, const QString& shiftText, Level level,
+                   const QString& question, UserDialog& dlg) {
     Outcome out;
-    // Text that is no 16-bit number is refused with the range message too.
-    const auto shift = toInt16(shiftText);
-    const auto bytes = shift ? encodeShift(*shift) : std::nullopt;
-    if (!bytes) {
-        dlg.message(txt::ShiftRange);
+    const Checked shift = checkShift(shiftText);
+    if (!shift.value) {
+        dlg.message(shift.refusal);
         return out;
     }
     if (!ctx.address)
         return out;
     if (!dlg.askYesNo(question))
         return out;
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware), *bytes);
-    out.logLines << logTag + QString::number(*shift);
+    send(shiftRequest(*ctx.address, ctx.firmware, level, int(*shift.value)), false, out);
     return out;
 }
 
-Outcome directLevel(const SensorContext& ctx, const QString& valueText, quint8 command,
-                    const QString& question, const QString& logTag, UserDialog& dlg) {
+Outcome directLevel(const SensorContext& ctx, const QString& valueText, Level level,
+                    const QString& question, UserDialog& dlg) {
     Outcome out;
     if (!ctx.address) {
         dlg.message(txt::NoLevelSensor);
         return out;
     }
-    const auto value = toInt32(valueText);
-    const auto bytes = value ? encodeU32(*value) : std::nullopt;
-    if (!bytes) {
-        dlg.message(txt::LevelRange);
+    const Checked value = checkLevel(valueText);
+    if (!value.value) {
+        dlg.message(value.refusal);
         return out;
     }
     if (!dlg.askYesNo(question))
         return out;
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware), *bytes);
-    out.showFrame = true;
-    out.logLines << logTag + valueText;
+    send(directLevelRequest(*ctx.address, ctx.firmware, level, quint32(*value.value), valueText),
+         true, out);
     return out;
 }
 
 // The common tail of both password operations, from the input box on.
-void passwordRequest(const SensorContext& ctx, quint8 command, const QString& prompt,
-                     const QString& title, const QString& logTag, UserDialog& dlg, Outcome& out) {
+void password(const SensorContext& ctx, PasswordUse use, const QString& prompt,
+              const QString& title, UserDialog& dlg, Outcome& out) {
     const std::optional<QString> typed = dlg.inputBox(prompt, title, QString());
     if (!typed || typed->isEmpty())
         return;
@@ -122,74 +125,95 @@ void passwordRequest(const SensorContext& ctx, quint8 command, const QString& pr
         dlg.message(txt::NoPwdSensor);
         return;
     }
-    const auto value = toInt32(*typed);
-    const auto bytes = value ? encodeU32(*value) : std::nullopt;
-    if (!bytes) {
-        dlg.message(txt::PwdRange);
+    const Checked value = checkPassword(*typed);
+    if (!value.value) {
+        dlg.message(value.refusal);
         return;
     }
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware), *bytes);
-    out.showFrame = true;
-    out.logLines << logTag + *typed;
+    send(passwordRequest(*ctx.address, ctx.firmware, use, quint32(*value.value), *typed), true,
+         out);
 }
 
 } // namespace
 
+Checked checkShift(const QString& text) {
+    // Text that is no 16-bit number is refused with the range message too.
+    const auto shift = toInt16(text);
+    if (!shift || !encodeShift(*shift))
+        return refusedWith(txt::ShiftRange);
+    return {*shift, {}};
+}
+
+Checked checkLevel(const QString& text) {
+    const auto value = toInt32(text);
+    if (!value || !encodeU32(*value))
+        return refusedWith(txt::LevelRange);
+    return {*value, {}};
+}
+
+Checked checkLampThreshold(const QString& text) {
+    // Text that is no 16-bit number is refused with the range message too.
+    const auto percent = toInt16(text);
+    if (!percent || *percent < 1 || *percent > 99)
+        return refusedWith(txt::LampRange);
+    return {*percent, {}};
+}
+
+Checked checkNetAddress(const QString& text) {
+    const auto address = toByte(text);
+    if (!address)
+        return refusedWith(txt::NetRange);
+    return {*address, {}};
+}
+
+Checked checkPassword(const QString& text) {
+    const auto value = toInt32(text);
+    if (!value || !encodeU32(*value))
+        return refusedWith(txt::PwdRange);
+    return {*value, {}};
+}
+
 Outcome hig(const SensorContext& ctx, UserDialog& dlg) {
-    return setToCurrent(ctx, cmd::SetFullToCurrent, QStringLiteral("Cmd SetHight"), dlg);
+    return setToCurrent(ctx, Level::Full, QStringLiteral("Cmd SetHight"), dlg);
 }
 
 Outcome low(const SensorContext& ctx, UserDialog& dlg) {
-    return setToCurrent(ctx, cmd::SetEmptyToCurrent, QStringLiteral("Cmd SetLow"), dlg);
+    return setToCurrent(ctx, Level::Empty, QStringLiteral("Cmd SetLow"), dlg);
 }
 
 Outcome sdv_hi(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
-    return shiftLevel(ctx, shiftText, cmd::ShiftFull, txt::AskShiftFull,
-                      QStringLiteral("Cmd Shift Hight: "), dlg);
+    return shiftLevel(ctx, shiftText, Level::Full, txt::AskShiftFull, dlg);
 }
 
 Outcome sdv_low(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
-    return shiftLevel(ctx, shiftText, cmd::ShiftEmpty, txt::AskShiftEmpty,
-                      QStringLiteral("Cmd Shift Low: "), dlg);
+    return shiftLevel(ctx, shiftText, Level::Empty, txt::AskShiftEmpty, dlg);
 }
 
 Outcome set_hi_data(const SensorContext& ctx, const QString& hiDataText, UserDialog& dlg) {
-    return directLevel(ctx, hiDataText, cmd::DirectFull, txt::AskDirectFull,
-                       QStringLiteral("Cmd Enter Direct HI_data = "), dlg);
+    return directLevel(ctx, hiDataText, Level::Full, txt::AskDirectFull, dlg);
 }
 
 Outcome set_lo_data(const SensorContext& ctx, const QString& loDataText, UserDialog& dlg) {
-    return directLevel(ctx, loDataText, cmd::DirectEmpty, txt::AskDirectEmpty,
-                       QStringLiteral("Cmd Enter Direct LO_data = "), dlg);
+    return directLevel(ctx, loDataText, Level::Empty, txt::AskDirectEmpty, dlg);
 }
 
-Outcome Set_mode(const SensorContext& ctx, const Mode& m, const Smoothing& smoothing,
+Outcome Set_mode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
                  UserDialog& dlg) {
     Outcome out;
-    const quint8 mode = m.toByte();
-    const QString prefix = QStringLiteral("Cmd Change mode to");
-    if (refuseDisconnected(ctx, prefix, dlg, out))
+    if (refuseDisconnected(ctx, QStringLiteral("Cmd Change mode to"), dlg, out))
         return out;
     if (!ctx.address)
         return out;
     if (!dlg.askYesNo(txt::AskMode))
         return out;
-    const int sgla = smoothing.value & 0x0F;
-    out.logLines << prefix + QLatin1Char(' ') + QString::number(mode) + QStringLiteral(" sgla ") +
-                        QString::number(sgla);
-    QByteArray data = encodeU8(mode);
-    if (sendsSmoothingByte(ctx.firmware))
-        data += encodeU8(smoothing.toByte());
-    out.frame = buildRequest(*ctx.address, cmd::SetMode, needsWriteAccessCode(ctx.firmware), data);
-    out.showFrame = true;
+    send(modeRequest(*ctx.address, ctx.firmware, mode.toByte(), smoothing), true, out);
     out.setModeYes = true;
     return out;
 }
 
 Outcome net(const SensorContext& ctx, UserDialog& dlg) {
     Outcome out;
-    const QString prefix = QStringLiteral("Cmd Set New net addr");
-    if (refuseDisconnected(ctx, prefix, dlg, out))
+    if (refuseDisconnected(ctx, QStringLiteral("Cmd Set New net addr"), dlg, out))
         return out;
     const QString preset = ctx.address ? QString::number(*ctx.address) : QString();
     const std::optional<QString> typed = dlg.inputBox(txt::NetPrompt, txt::NetTitle, preset);
@@ -199,33 +223,27 @@ Outcome net(const SensorContext& ctx, UserDialog& dlg) {
         dlg.message(txt::NoNetSensor);
         return out;
     }
-    const auto newAddress = toByte(*typed);
-    if (!newAddress) {
-        dlg.message(txt::NetRange);
+    const Checked newAddress = checkNetAddress(*typed);
+    if (!newAddress.value) {
+        dlg.message(newAddress.refusal);
         return out;
     }
-    out.frame = buildRequest(*ctx.address, cmd::SetNetAddress, needsWriteAccessCode(ctx.firmware),
-                             encodeU8(static_cast<quint8>(*newAddress)));
-    out.showFrame = true;
-    out.logLines << prefix + QStringLiteral(" = ") + QString::number(*newAddress);
+    send(netAddressRequest(*ctx.address, ctx.firmware, quint8(*newAddress.value)), true, out);
     return out;
 }
 
 Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDialog& dlg) {
     Outcome out;
-    // Text that is no 16-bit number is refused with the range message too.
-    const auto percent = toInt16(lampLevelText);
-    if (!percent || *percent < 1 || *percent > 99) {
-        dlg.message(txt::LampRange);
+    const Checked percent = checkLampThreshold(lampLevelText);
+    if (!percent.value) {
+        dlg.message(percent.refusal);
         return out;
     }
     if (!ctx.address)
         return out;
     if (!dlg.askYesNo(txt::AskLamp))
         return out;
-    out.frame = buildRequest(*ctx.address, cmd::SetLampLevel, needsWriteAccessCode(ctx.firmware),
-                             encodeU8(static_cast<quint8>(*percent)));
-    out.logLines << QStringLiteral("Cmd Set Lamp Level: ") + QString::number(*percent);
+    send(lampThresholdRequest(*ctx.address, ctx.firmware, int(*percent.value)), false, out);
     out.setModeYes = true;
     return out;
 }
@@ -235,8 +253,7 @@ Outcome Vvod_PWD(const SensorContext& ctx, UserDialog& dlg) {
     out.clearPending = true;
     if (refuseDisconnected(ctx, QStringLiteral("Cmd Enter Password"), dlg, out))
         return out;
-    passwordRequest(ctx, cmd::EnterPassword, txt::PwdPrompt, txt::PwdTitle,
-                    QStringLiteral("Cmd Enter Password = "), dlg, out);
+    password(ctx, PasswordUse::Enter, txt::PwdPrompt, txt::PwdTitle, dlg, out);
     return out;
 }
 
@@ -247,17 +264,14 @@ Outcome Chg_pass(const SensorContext& ctx, UserDialog& dlg) {
         return out;
     if (!dlg.askYesNo(txt::AskChangePwd))
         return out;
-    passwordRequest(ctx, cmd::ChangePassword, txt::NewPwdPrompt, txt::NewPwdTitle,
-                    QStringLiteral("Cmd New Password = "), dlg, out);
+    password(ctx, PasswordUse::Change, txt::NewPwdPrompt, txt::NewPwdTitle, dlg, out);
     return out;
 }
 
 Outcome Opros() {
     Outcome out;
     out.clearPending = true;
-    out.frame = frame::netPollRequest();
-    out.showFrame = true;
-    out.logLines << QStringLiteral("Cmd Ask Net ");
+    send(networkPollRequest(), true, out);
     out.setNetOpr = true;
     out.setModeYes = true;
     return out;

@@ -32,6 +32,23 @@ struct Outcome {
     bool setNetOpr = false;          // a network poll is under way
 };
 
+// The checks of typed values the operations make before anything else: the
+// value, or the message that refuses the text.
+struct Checked {
+    std::optional<qint64> value;
+    QString refusal; // set when value is nullopt
+};
+// A level shift: -1000..1000.
+Checked checkShift(const QString& text);
+// A level's raw value: 0..2 000 000 000.
+Checked checkLevel(const QString& text);
+// The lamp threshold: 1..99 percent.
+Checked checkLampThreshold(const QString& text);
+// A network address: 0..255.
+Checked checkNetAddress(const QString& text);
+// A password: 0..2 000 000 000.
+Checked checkPassword(const QString& text);
+
 // Set full / empty level to the current reading.
 Outcome hig(const SensorContext& ctx, UserDialog& dlg);
 Outcome low(const SensorContext& ctx, UserDialog& dlg);

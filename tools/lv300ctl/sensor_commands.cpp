@@ -242,15 +242,14 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
     const auto context = [&] { return link.session().context(); };
     // A write whose value the window checks before anything goes out: the
     // check first (its range message shown, nothing sent), then the write.
-    using Valued = std::function<sensor::Outcome(const sensor::SensorContext&, UserDialog&)>;
-    const auto checkedWrite = [&](const Valued& op, quint8 expected) {
-        const int shown = int(dlg.messages().size());
-        TerminalDialog quiet = TerminalDialog::silent();
-        if (!op(sensor::SensorContext{link.address(), false, 0, 0}, quiet).frame) {
-            dlg.message(quiet.messages().value(0));
+    const auto checkedWrite = [&](const sensor::Checked& check,
+                                  const std::function<sensor::Outcome()>& op, quint8 expected) {
+        if (!check.value) {
+            const int shown = int(dlg.messages().size());
+            dlg.message(check.refusal);
             return link.stopped(shown);
         }
-        return write([&] { return op(context(), dlg); }, expected);
+        return write(op, expected);
     };
 
     if (c == QLatin1String("scan"))
@@ -272,9 +271,10 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
             return *rc;
         const bool empty = c == QLatin1String("shift-empty");
         return checkedWrite(
-            [&](const sensor::SensorContext& ctx, UserDialog& d) {
-                return empty ? sensor::sdv_low(ctx, o.word(1), d)
-                             : sensor::sdv_hi(ctx, o.word(1), d);
+            sensor::checkShift(o.word(1)),
+            [&] {
+                return empty ? sensor::sdv_low(context(), o.word(1), dlg)
+                             : sensor::sdv_hi(context(), o.word(1), dlg);
             },
             empty ? code::ShiftEmpty : code::ShiftFull);
     }
@@ -283,18 +283,19 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
             return *rc;
         const bool empty = c == QLatin1String("empty");
         return checkedWrite(
-            [&](const sensor::SensorContext& ctx, UserDialog& d) {
-                return empty ? sensor::set_lo_data(ctx, o.word(1), d)
-                             : sensor::set_hi_data(ctx, o.word(1), d);
+            sensor::checkLevel(o.word(1)),
+            [&] {
+                return empty ? sensor::set_lo_data(context(), o.word(1), dlg)
+                             : sensor::set_hi_data(context(), o.word(1), dlg);
             },
             empty ? code::DirectEmpty : code::DirectFull);
     }
     if (c == QLatin1String("lamp")) {
         if (auto rc = needWords(2, QStringLiteral("takes the threshold PERCENT")))
             return *rc;
-        return checkedWrite([&](const sensor::SensorContext& ctx,
-                                UserDialog& d) { return sensor::Command1(ctx, o.word(1), d); },
-                            code::Lamp);
+        return checkedWrite(
+            sensor::checkLampThreshold(o.word(1)),
+            [&] { return sensor::Command1(context(), o.word(1), dlg); }, code::Lamp);
     }
     if (c == QLatin1String("address")) {
         if (auto rc = needWords(2, QStringLiteral("takes the new address")))
