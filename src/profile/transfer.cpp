@@ -4,6 +4,7 @@
 #include "link/frame.h"
 #include "sensor/operations.h"
 #include "sensor/requests.h"
+#include "session/exchange.h"
 #include "session/session.h"
 #include "tables/table_frames.h"
 #include "tables/table_texts.h"
@@ -15,64 +16,36 @@ namespace profile {
 
 namespace {
 
-constexpr quint8 RefusedCode = 0xFD;
-constexpr quint8 FrequencyCode = 0xFE;
-
 struct Answer {
     QByteArray frame;
     Error error;
 };
 
-// One request and the answer with the expected code. A frame with another
-// code ahead of it is a late answer to something asked before (a tick's
-// poll): the request goes out once more.
+// The session's checked exchange, its error in the profile's terms.
 Answer exchange(session::Session& s, quint8 address, const QByteArray& request, quint8 expected,
                 int timeoutMs) {
-    using S = session::Session::Reply::Status;
-    Answer out;
-    QByteArray other;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const session::Session::Reply r = s.call(request, timeoutMs);
-        if (r.status == S::NoPort || r.status == S::PortLost) {
-            out.error = {Error::Kind::Port, QStringLiteral("Связь с портом потеряна.")};
-            return out;
-        }
-        if (r.status == S::WriteFailed) {
-            out.error = {Error::Kind::NoAnswer, QStringLiteral("Ошибка записи в порт")};
-            return out;
-        }
-        if (r.status == S::NoAnswer || r.answer.isEmpty()) {
-            out.error = {Error::Kind::NoAnswer, QStringLiteral("Нет ответа от датчика с адресом ") +
-                                                    QString::number(address)};
-            return out;
-        }
-        QByteArray rest = r.answer;
-        while (!rest.isEmpty()) {
-            auto found = frame::findAnswer(rest, address);
-            if (!found) // the address write is answered from wherever the sensor is now
-                found = frame::findAnswer(rest, std::nullopt);
-            if (!found)
-                break;
-            const quint8 code = quint8(found->at(2));
-            if (code == expected || code == RefusedCode || code == FrequencyCode) {
-                s.receive(*found);
-                if (code == RefusedCode)
-                    out.error = {Error::Kind::Refused, QStringLiteral("Неверный пароль.")};
-                else if (code == FrequencyCode)
-                    out.error = {Error::Kind::BadAnswer,
-                                 QStringLiteral("Датчик в частотном режиме.")};
-                out.frame = *found;
-                return out;
-            }
-            other = *found;
-            rest = rest.mid(rest.indexOf(*found) + found->size());
-        }
-        if (other.isEmpty())
-            break;
+    using K = session::ExchangeError::Kind;
+    const session::Exchanged e = session::exchange(s, address, request, expected, timeoutMs);
+    Error::Kind kind = Error::Kind::None;
+    switch (e.error.kind) {
+    case K::None:
+        break;
+    case K::PortLost:
+        kind = Error::Kind::Port;
+        break;
+    case K::WriteFailed:
+    case K::NoAnswer:
+        kind = Error::Kind::NoAnswer;
+        break;
+    case K::Refused:
+        kind = Error::Kind::Refused;
+        break;
+    case K::FrequencyMode:
+    case K::WrongAnswer:
+        kind = Error::Kind::BadAnswer;
+        break;
     }
-    out.error = {Error::Kind::BadAnswer, QStringLiteral("Ответ не соответствует запросу (") +
-                                             frame::hexText(other) + QLatin1Char(')')};
-    return out;
+    return {e.answer, {kind, e.error.text}};
 }
 
 void pause(int ms) {

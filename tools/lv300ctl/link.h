@@ -12,6 +12,7 @@
 #include "sensor/answers.h"
 #include "sensor/mode.h"
 #include "sensor/operations.h"
+#include "session/exchange.h"
 #include "session/session.h"
 #include "sim/demo_line.h"
 #include "tables/table_frames.h"
@@ -58,8 +59,8 @@ public:
     // Opens the port and selects the sensor; 0 or the exit code.
     int open();
 
-    // Sends one frame and hands its answer to the session. With an expected
-    // code, the answer must be a frame with that code. 0 or the exit code.
+    // The session's checked exchange (session/exchange.h) with Ctrl-C looked
+    // at before and after. 0 or the exit code.
     int exchange(const QByteArray& request, std::optional<quint8> expected,
                  QByteArray* answerOut = nullptr);
 
