@@ -9,9 +9,6 @@
 #include "tables/table_frames.h"
 #include "tables/table_texts.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
 namespace profile {
 
 namespace {
@@ -46,14 +43,6 @@ Answer exchange(session::Session& s, quint8 address, const QByteArray& request, 
         break;
     }
     return {e.answer, {kind, e.error.text}};
-}
-
-void pause(int ms) {
-    if (ms <= 0)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 Step step(Group g, const QString& what, quint8 answerCode, const sensor::Request& r) {
@@ -247,7 +236,7 @@ Report apply(session::Session& s, const Profile& p, const SensorState& before,
         if (progress)
             progress(out.written, out.total, step.what);
         if (step.afterTableWrite)
-            pause(options.afterTableWriteMs);
+            session::pause(options.afterTableWriteMs);
         s.log(step.logLine);
         s.echo(step.frame);
         const Answer a = exchange(s, address, step.frame, step.answerCode, options.timeoutMs);

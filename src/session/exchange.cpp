@@ -3,6 +3,10 @@
 #include "link/frame.h"
 #include "session/session.h"
 
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
 namespace session {
 
 namespace {
@@ -61,6 +65,19 @@ Exchanged exchange(Session& s, quint8 address, const QByteArray& request,
     return failed(K::WrongAnswer, QStringLiteral("Ответ не соответствует запросу (") +
                                       frame::hexText(other.isEmpty() ? lastAnswer : other) +
                                       QLatin1Char(')'));
+}
+
+bool pause(int ms, const std::function<bool()>& stop) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        if (stop && stop())
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(qMin<qint64>(50, ms - t.elapsed()), &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return !(stop && stop());
 }
 
 } // namespace session

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace session {
@@ -44,5 +45,10 @@ struct Exchanged {
 // (a network poll answers with bare bytes).
 Exchanged exchange(Session& s, quint8 address, const QByteArray& request,
                    std::optional<quint8> expected, int timeoutMs);
+
+// Waits ms with the event loop running, as between a table write's answer
+// and the mode that follows it (TableSettleMs, session/timing.h). False when
+// stop() said so meanwhile (it is asked every 50 ms).
+bool pause(int ms, const std::function<bool()>& stop = {});
 
 } // namespace session

@@ -21,7 +21,7 @@ constexpr quint8 Identity = 0xFC;
 
 Session::Session(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
     timer_->setObjectName(QStringLiteral("TMRComm"));
-    timer_->setInterval(1000);
+    timer_->setInterval(TickMs);
     connect(timer_, &QTimer::timeout, this, &Session::tick);
 }
 
@@ -133,12 +133,8 @@ void Session::tick() {
         currentAddress_ = *address_;
         forgetIdentity();
     }
-    if (tableWriteCountdown_ == 1) {
-        tableWriteCountdown_ = 0;
+    if (tableWriteCountdown_ > 0 && --tableWriteCountdown_ == 0)
         emit modeWriteDue();
-    }
-    if (tableWriteCountdown_ == 2)
-        tableWriteCountdown_ = 1;
 
     // What is read answers the request written on the previous tick.
     QByteArray received;

@@ -16,6 +16,7 @@
 #include "sensor/answers.h"
 #include "sensor/live_data.h"
 #include "sensor/operations.h"
+#include "session/timing.h"
 #include "tables/table_frames.h"
 
 #include <QByteArray>
@@ -106,8 +107,9 @@ public:
     // Carries out what an operation decided: log lines, the new pending
     // request and its echo, the flags.
     void apply(const sensor::Outcome& outcome);
-    // A table write: the mode (with the recount choices) follows two ticks later.
-    void scheduleModeAfterTableWrite() { tableWriteCountdown_ = 2; }
+    // A table write: the mode (with the recount choices) follows
+    // TableSettleTicks ticks later (modeWriteDue).
+    void scheduleModeAfterTableWrite() { tableWriteCountdown_ = TableSettleTicks; }
 
     // Writes that came up short in a row; four close the port.
     int writeFailures() const { return writeFailures_; }

@@ -4,10 +4,12 @@
 #include "firmware/bootloader_session.h"
 #include "firmware/cri_image.h"
 #include "link/frame.h"
+#include "session/timing.h"
 #include "support/pty_sim.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -186,9 +188,13 @@ private slots:
         QCOMPARE(bytes.count("\r\n"), 40);
         QCOMPARE(bytes.split('\r').first().toInt(), points[0].toObject().value("level").toInt());
 
+        QElapsedTimer took;
+        took.start();
         const Run write = run(
             sim({QStringLiteral("--yes"), QStringLiteral("table"), QStringLiteral("write"), file}));
         QCOMPARE(write.code, 0);
+        // The mode waits for the sensor to settle after the table, as in the window.
+        QVERIFY(took.elapsed() >= session::TableSettleMs);
         const QList<QJsonObject> lines = write.json();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0].value(QStringLiteral("points")).toArray(), points);

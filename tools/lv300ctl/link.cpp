@@ -6,11 +6,8 @@
 #include "sim/virtual_port.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonObject>
-#include <QTimer>
 
 #include <csignal>
 #include <signal.h>
@@ -42,16 +39,7 @@ bool interrupted() {
 }
 
 bool pause(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (interrupted())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(qMin<qint64>(50, ms - t.elapsed()), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return !interrupted();
+    return session::pause(ms, interrupted);
 }
 
 int usage(Output& out, const QString& text) {

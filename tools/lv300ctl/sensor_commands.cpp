@@ -213,7 +213,9 @@ int cmdTableWrite(const Options& o, Link& link, Output& out, TerminalDialog& dlg
                            {QStringLiteral("points"), pointsOf(*contents.table)}},
                link.status);
     // Then the mode, as the table window does: the settings as the sensor
-    // reported them.
+    // reported them, once the sensor has settled after the table.
+    if (!pause(session::TableSettleMs))
+        return out.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
     return link.run(
         sensor::Set_mode(link.session().context(),
                          sensor::Mode::fromByte(link.data->modeByte.value_or(0)),
