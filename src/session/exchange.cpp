@@ -1,6 +1,7 @@
 #include "session/exchange.h"
 
 #include "link/frame.h"
+#include "sensor/answer_codes.h"
 #include "session/session.h"
 
 #include <QElapsedTimer>
@@ -10,8 +11,8 @@
 namespace session {
 
 namespace {
-constexpr quint8 RefusedCode = 0xFD;
-constexpr quint8 FrequencyCode = 0xFE;
+using sensor::code::FrequencyMode;
+using sensor::code::Refused;
 
 Exchanged failed(ExchangeError::Kind kind, const QString& text) {
     return {{}, {kind, text}};
@@ -40,18 +41,18 @@ Exchanged exchange(Session& s, quint8 address, const QByteArray& request,
         lastAnswer = r.answer;
         QByteArray rest = r.answer;
         while (!rest.isEmpty()) {
-            auto found = frame::findAnswer(rest, address);
+            auto found = sensor::findAnswer(rest, address);
             if (!found) // the address write is answered from wherever the sensor is now
-                found = frame::findAnswer(rest, std::nullopt);
+                found = sensor::findAnswer(rest, std::nullopt);
             if (!found)
                 break;
             const quint8 code = quint8(found->at(2));
-            if (code == *expected || code == RefusedCode || code == FrequencyCode) {
+            if (code == *expected || code == Refused || code == FrequencyMode) {
                 s.receive(*found);
                 Exchanged out{*found, {}};
-                if (code == RefusedCode)
+                if (code == Refused)
                     out.error = {K::Refused, QStringLiteral("Неверный пароль.")};
-                else if (code == FrequencyCode)
+                else if (code == FrequencyMode)
                     out.error = {K::FrequencyMode, QStringLiteral("Датчик в частотном режиме.")};
                 return out;
             }

@@ -173,7 +173,6 @@ private:
     void setStatus(const QString& text) { emit statusChanged(text); }
     void setTone(StatusTone tone) { emit statusToneChanged(tone); }
     void setLamp(Lamp lamp);
-    void logged(const QString& status, bool beep);
     void message(const QString& text) { dialog_.message(text); }
     void shortBeep();
     void longBeep();

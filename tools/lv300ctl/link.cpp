@@ -163,12 +163,13 @@ int Link::readIdentity() {
     session_.requestIdentity();
     const QByteArray request = session_.pending();
     session_.setPending({});
-    return exchange(request, code::Identity);
+    return exchange(request, sensor::cmd::Identity);
 }
 
 int Link::readData() {
     data.reset();
-    if (const int rc = exchange(frame::request(address_, DataPoll), DataPoll))
+    if (const int rc =
+            exchange(frame::request(address_, sensor::cmd::DataPoll), sensor::cmd::DataPoll))
         return rc;
     if (!data || !data->raw)
         return out_.fail(NoAnswer, QStringLiteral("bad-answer"),

@@ -1,7 +1,6 @@
 #pragma once
 // What every lv300ctl command that talks to a sensor shares: one sensor on an
-// open line, talked to one request at a time through the session; Ctrl-C; the
-// answer codes and the mode byte's names.
+// open line, talked to one request at a time through the session; Ctrl-C.
 
 #include "options.h"
 #include "output.h"
@@ -12,6 +11,7 @@
 #include "sensor/answers.h"
 #include "sensor/mode.h"
 #include "sensor/operations.h"
+#include "sensor/requests.h"
 #include "session/exchange.h"
 #include "session/session.h"
 #include "sim/demo_line.h"
@@ -30,16 +30,6 @@ bool interrupted();
 
 // Sleeps while the event loop runs; false when Ctrl-C came.
 bool pause(int ms);
-
-constexpr quint8 DataPoll = 0xF0;
-
-// Answer codes of the writes.
-namespace code {
-constexpr quint8 Empty = 0xFA, Full = 0xF5, ShiftEmpty = 0xF9, ShiftFull = 0xF4, DirectEmpty = 0xED,
-                 DirectFull = 0xEC, Mode = 0xF2, Address = 0xFB, Lamp = 0xEE,
-                 PasswordEntered = 0xF8, PasswordChanged = 0xF7, Table = 0xF1, TableRead = 0xEF,
-                 Identity = 0xFC, Refused = 0xFD;
-} // namespace code
 
 int usage(Output& out, const QString& text);
 

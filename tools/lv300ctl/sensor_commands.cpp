@@ -150,7 +150,7 @@ int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
     sensor::Smoothing s = sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0));
     if (smoothing)
         s.value = *smoothing;
-    return link.run(sensor::Set_mode(link.session().context(), mode, s, dlg), code::Mode,
+    return link.run(sensor::Set_mode(link.session().context(), mode, s, dlg), sensor::cmd::SetMode,
                     QStringLiteral("mode"));
 }
 
@@ -166,7 +166,7 @@ QJsonArray pointsOf(const tables::TableTexts& t) {
 int cmdTableRead(const Options& o, Link& link, Output& out) {
     if (o.words.size() != 2)
         return usage(out, QStringLiteral("table read takes no further words"));
-    if (const int rc = link.exchange(tables::readRequest(link.address()), code::TableRead))
+    if (const int rc = link.exchange(tables::readRequest(link.address()), sensor::cmd::ReadTable))
         return rc;
     if (!link.table || !link.table->table)
         return out.fail(NoAnswer, QStringLiteral("bad-answer"),
@@ -205,7 +205,7 @@ int cmdTableWrite(const Options& o, Link& link, Output& out, TerminalDialog& dlg
     if (!request.frame)
         return usage(out, request.error);
     link.session().log(request.logLine);
-    if (const int rc = link.exchange(*request.frame, code::Table))
+    if (const int rc = link.exchange(*request.frame, sensor::cmd::WriteTable))
         return rc;
     out.result(QJsonObject{{QStringLiteral("command"), QStringLiteral("table write")},
                            {QStringLiteral("address"), link.address()},
@@ -220,7 +220,7 @@ int cmdTableWrite(const Options& o, Link& link, Output& out, TerminalDialog& dlg
         sensor::Set_mode(link.session().context(),
                          sensor::Mode::fromByte(link.data->modeByte.value_or(0)),
                          sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0)), dlg),
-        code::Mode, QStringLiteral("mode"));
+        sensor::cmd::SetMode, QStringLiteral("mode"));
 }
 
 } // namespace
@@ -266,7 +266,7 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         const bool empty = c == QLatin1String("set-empty");
         return write(
             [&] { return empty ? sensor::low(context(), dlg) : sensor::hig(context(), dlg); },
-            empty ? code::Empty : code::Full);
+            empty ? sensor::cmd::SetEmptyToCurrent : sensor::cmd::SetFullToCurrent);
     }
     if (c == QLatin1String("shift-empty") || c == QLatin1String("shift-full")) {
         if (auto rc = needWords(2, QStringLiteral("takes the shift D")))
@@ -278,7 +278,7 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
                 return empty ? sensor::sdv_low(context(), o.word(1), dlg)
                              : sensor::sdv_hi(context(), o.word(1), dlg);
             },
-            empty ? code::ShiftEmpty : code::ShiftFull);
+            empty ? sensor::cmd::ShiftEmpty : sensor::cmd::ShiftFull);
     }
     if (c == QLatin1String("empty") || c == QLatin1String("full")) {
         if (auto rc = needWords(2, QStringLiteral("takes the value V")))
@@ -290,14 +290,14 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
                 return empty ? sensor::set_lo_data(context(), o.word(1), dlg)
                              : sensor::set_hi_data(context(), o.word(1), dlg);
             },
-            empty ? code::DirectEmpty : code::DirectFull);
+            empty ? sensor::cmd::DirectEmpty : sensor::cmd::DirectFull);
     }
     if (c == QLatin1String("lamp")) {
         if (auto rc = needWords(2, QStringLiteral("takes the threshold PERCENT")))
             return *rc;
         return checkedWrite(
             sensor::checkLampThreshold(o.word(1)),
-            [&] { return sensor::Command1(context(), o.word(1), dlg); }, code::Lamp);
+            [&] { return sensor::Command1(context(), o.word(1), dlg); }, sensor::cmd::SetLampLevel);
     }
     if (c == QLatin1String("address")) {
         if (auto rc = needWords(2, QStringLiteral("takes the new address")))
@@ -307,7 +307,7 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
                 dlg.supply(o.word(1));
                 return sensor::net(context(), dlg);
             },
-            code::Address);
+            sensor::cmd::SetNetAddress);
     }
     if (c == QLatin1String("password")) {
         if (o.words.size() != 3 ||
@@ -319,7 +319,7 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
                 dlg.supply(o.word(2));
                 return enter ? sensor::Vvod_PWD(context(), dlg) : sensor::Chg_pass(context(), dlg);
             },
-            enter ? code::PasswordEntered : code::PasswordChanged);
+            enter ? sensor::cmd::EnterPassword : sensor::cmd::ChangePassword);
     }
     if (c == QLatin1String("mode"))
         return cmdMode(o, link, out, dlg);
