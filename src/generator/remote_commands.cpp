@@ -134,15 +134,15 @@ ItemView viewOfItem(int index, bool chVer) {
     return v;
 }
 
-Result Gen_in_PWDd(const Inputs& in, UserDialog& dlg) {
+Result enterPasswordLine(const Inputs& in, UserDialog& dlg) {
     return password(in, sensor::PasswordUse::Enter, 4, dlg);
 }
 
-Result gen_ust_pwd(const Inputs& in, UserDialog& dlg) {
+Result setPasswordLine(const Inputs& in, UserDialog& dlg) {
     return password(in, sensor::PasswordUse::Change, 8, dlg);
 }
 
-Result gen_sost(const Inputs& in, UserDialog& dlg) {
+Result statusLine(const Inputs& in, UserDialog& dlg) {
     const sensor::Checked address = addressOf(in);
     if (!address.value)
         return refuse(address.refusal, dlg);
@@ -152,7 +152,7 @@ Result gen_sost(const Inputs& in, UserDialog& dlg) {
                 in.chVer ? 24 : 23, false);
 }
 
-Result gen_ser_ver(const Inputs& in, UserDialog& dlg) {
+Result identityLine(const Inputs& in, UserDialog& dlg) {
     const sensor::Checked address = addressOf(in);
     if (!address.value)
         return refuse(address.refusal, dlg);
@@ -160,23 +160,23 @@ Result gen_ser_ver(const Inputs& in, UserDialog& dlg) {
                 false);
 }
 
-Result gen_up(const Inputs& in, UserDialog& dlg) {
+Result shiftFullLine(const Inputs& in, UserDialog& dlg) {
     return shift(in, sensor::Level::Full, 10, dlg);
 }
 
-Result gen_down(const Inputs& in, UserDialog& dlg) {
+Result shiftEmptyLine(const Inputs& in, UserDialog& dlg) {
     return shift(in, sensor::Level::Empty, 8, dlg);
 }
 
-Result gen_up_urDirect(const Inputs& in, UserDialog& dlg) {
+Result fullLevelLine(const Inputs& in, UserDialog& dlg) {
     return direct(in, sensor::Level::Full, 10, dlg);
 }
 
-Result gen_down_urDirect(const Inputs& in, UserDialog& dlg) {
+Result emptyLevelLine(const Inputs& in, UserDialog& dlg) {
     return direct(in, sensor::Level::Empty, 8, dlg);
 }
 
-Result gen_mode(const Inputs& in, UserDialog& dlg) {
+Result modeLine(const Inputs& in, UserDialog& dlg) {
     const sensor::Checked address = addressOf(in);
     if (!address.value)
         return refuse(address.refusal, dlg);
@@ -199,23 +199,23 @@ Result gen_mode(const Inputs& in, UserDialog& dlg) {
 Result generate(int index, const Inputs& in, UserDialog& dlg) {
     switch (index) {
     case 0:
-        return Gen_in_PWDd(in, dlg);
+        return enterPasswordLine(in, dlg);
     case 1:
-        return gen_sost(in, dlg);
+        return statusLine(in, dlg);
     case 2:
-        return gen_ser_ver(in, dlg);
+        return identityLine(in, dlg);
     case 3:
-        return gen_up(in, dlg);
+        return shiftFullLine(in, dlg);
     case 4:
-        return gen_down(in, dlg);
+        return shiftEmptyLine(in, dlg);
     case 5:
-        return gen_up_urDirect(in, dlg);
+        return fullLevelLine(in, dlg);
     case 6:
-        return gen_down_urDirect(in, dlg);
+        return emptyLevelLine(in, dlg);
     case 7:
-        return gen_mode(in, dlg);
+        return modeLine(in, dlg);
     case 8:
-        return gen_ust_pwd(in, dlg);
+        return setPasswordLine(in, dlg);
     default:
         return {};
     }

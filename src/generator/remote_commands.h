@@ -68,15 +68,15 @@ struct Result {
     bool refused = false; // a typed value was refused with a message: gen_txt is emptied
 };
 
-Result Gen_in_PWDd(const Inputs& in, UserDialog& dlg);
-Result gen_sost(const Inputs& in, UserDialog& dlg);
-Result gen_ser_ver(const Inputs& in, UserDialog& dlg);
-Result gen_up(const Inputs& in, UserDialog& dlg);
-Result gen_down(const Inputs& in, UserDialog& dlg);
-Result gen_up_urDirect(const Inputs& in, UserDialog& dlg);
-Result gen_down_urDirect(const Inputs& in, UserDialog& dlg);
-Result gen_mode(const Inputs& in, UserDialog& dlg);
-Result gen_ust_pwd(const Inputs& in, UserDialog& dlg);
+Result enterPasswordLine(const Inputs& in, UserDialog& dlg);
+Result statusLine(const Inputs& in, UserDialog& dlg);
+Result identityLine(const Inputs& in, UserDialog& dlg);
+Result shiftFullLine(const Inputs& in, UserDialog& dlg);
+Result shiftEmptyLine(const Inputs& in, UserDialog& dlg);
+Result fullLevelLine(const Inputs& in, UserDialog& dlg);
+Result emptyLevelLine(const Inputs& in, UserDialog& dlg);
+Result modeLine(const Inputs& in, UserDialog& dlg);
+Result setPasswordLine(const Inputs& in, UserDialog& dlg);
 
 // gen_zapr: runs the operation of the selected index; neither a line nor a
 // refusal for an index outside 0..8 (no selection is -1).

@@ -23,13 +23,13 @@ quint8 crcOf(const QByteArray& s) {
     return c;
 }
 
-QByteArray Control_summ(const QByteArray& sstr) {
-    QByteArray out = sstr;
-    out.append(static_cast<char>(crcOf(sstr)));
+QByteArray withCrc(const QByteArray& bytes) {
+    QByteArray out = bytes;
+    out.append(static_cast<char>(crcOf(bytes)));
     return out;
 }
 
-std::optional<QByteArray> Long_to_string(qint32 num) {
+std::optional<QByteArray> bigEndian32(qint32 num) {
     if (num < 0)
         return std::nullopt;
     const quint32 v = static_cast<quint32>(num);
@@ -59,14 +59,14 @@ QByteArray request(quint8 address, quint8 command, const QByteArray& data) {
     r.append(static_cast<char>(address));
     r.append(static_cast<char>(command));
     r.append(data);
-    return Control_summ(r);
+    return withCrc(r);
 }
 
 QByteArray netPollRequest() {
     QByteArray r;
     r.append(static_cast<char>(RequestPrefix));
     r.append(static_cast<char>(NetPollAddress));
-    return Control_summ(r);
+    return withCrc(r);
 }
 
 QString hexText(const QByteArray& bytes) {

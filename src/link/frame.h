@@ -21,12 +21,12 @@ quint8 crc(quint8 data, quint8& cr);
 quint8 crcOf(const QByteArray& s);
 
 // The request with its CRC-8 appended.
-QByteArray Control_summ(const QByteArray& sstr);
+QByteArray withCrc(const QByteArray& bytes);
 
 // A number 0..2^31-1 as four bytes, most significant first. A negative number
 // cannot be encoded: the result is empty and the caller reports its own
 // range message.
-std::optional<QByteArray> Long_to_string(qint32 num);
+std::optional<QByteArray> bigEndian32(qint32 num);
 
 // True when the CRC-8 of all bytes but the last equals the last byte.
 bool answerIntact(const QByteArray& answer);

@@ -173,32 +173,39 @@ Checked checkPassword(const QString& text) {
     return {*value, {}};
 }
 
-Outcome hig(const SensorContext& ctx, UserDialog& dlg) {
+// What the button hig does.
+Outcome setFullToCurrent(const SensorContext& ctx, UserDialog& dlg) {
     return setToCurrent(ctx, Level::Full, QStringLiteral("Cmd SetHight"), dlg);
 }
 
-Outcome low(const SensorContext& ctx, UserDialog& dlg) {
+// What the button low does.
+Outcome setEmptyToCurrent(const SensorContext& ctx, UserDialog& dlg) {
     return setToCurrent(ctx, Level::Empty, QStringLiteral("Cmd SetLow"), dlg);
 }
 
-Outcome sdv_hi(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
+// What the button sdv_hi does.
+Outcome shiftFull(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
     return shiftLevel(ctx, shiftText, Level::Full, txt::AskShiftFull, dlg);
 }
 
-Outcome sdv_low(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
+// What the button sdv_low does.
+Outcome shiftEmpty(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
     return shiftLevel(ctx, shiftText, Level::Empty, txt::AskShiftEmpty, dlg);
 }
 
-Outcome set_hi_data(const SensorContext& ctx, const QString& hiDataText, UserDialog& dlg) {
-    return directLevel(ctx, hiDataText, Level::Full, txt::AskDirectFull, dlg);
+// What the button set_hi_data does.
+Outcome enterFullLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg) {
+    return directLevel(ctx, valueText, Level::Full, txt::AskDirectFull, dlg);
 }
 
-Outcome set_lo_data(const SensorContext& ctx, const QString& loDataText, UserDialog& dlg) {
-    return directLevel(ctx, loDataText, Level::Empty, txt::AskDirectEmpty, dlg);
+// What the button set_lo_data does.
+Outcome enterEmptyLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg) {
+    return directLevel(ctx, valueText, Level::Empty, txt::AskDirectEmpty, dlg);
 }
 
-Outcome Set_mode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
-                 UserDialog& dlg) {
+// What the button Set_mode does.
+Outcome setMode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
+                UserDialog& dlg) {
     Outcome out;
     if (refuseDisconnected(ctx, QStringLiteral("Cmd Change mode to"), dlg, out))
         return out;
@@ -207,11 +214,12 @@ Outcome Set_mode(const SensorContext& ctx, const Mode& mode, const Smoothing& sm
     if (!dlg.askYesNo(txt::AskMode))
         return out;
     send(modeRequest(*ctx.address, ctx.firmware, mode.toByte(), smoothing), true, out);
-    out.setModeYes = true;
+    out.refreshSettings = true;
     return out;
 }
 
-Outcome net(const SensorContext& ctx, UserDialog& dlg) {
+// What the button net does.
+Outcome setNetAddress(const SensorContext& ctx, UserDialog& dlg) {
     Outcome out;
     if (refuseDisconnected(ctx, QStringLiteral("Cmd Set New net addr"), dlg, out))
         return out;
@@ -232,9 +240,10 @@ Outcome net(const SensorContext& ctx, UserDialog& dlg) {
     return out;
 }
 
-Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDialog& dlg) {
+// What the button Command1 does.
+Outcome setLampThreshold(const SensorContext& ctx, const QString& percentText, UserDialog& dlg) {
     Outcome out;
-    const Checked percent = checkLampThreshold(lampLevelText);
+    const Checked percent = checkLampThreshold(percentText);
     if (!percent.value) {
         dlg.message(percent.refusal);
         return out;
@@ -244,11 +253,12 @@ Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDia
     if (!dlg.askYesNo(txt::AskLamp))
         return out;
     send(lampThresholdRequest(*ctx.address, ctx.firmware, int(*percent.value)), false, out);
-    out.setModeYes = true;
+    out.refreshSettings = true;
     return out;
 }
 
-Outcome Vvod_PWD(const SensorContext& ctx, UserDialog& dlg) {
+// What the button Vvod_PWD does.
+Outcome enterPassword(const SensorContext& ctx, UserDialog& dlg) {
     Outcome out;
     out.clearPending = true;
     if (refuseDisconnected(ctx, QStringLiteral("Cmd Enter Password"), dlg, out))
@@ -257,7 +267,8 @@ Outcome Vvod_PWD(const SensorContext& ctx, UserDialog& dlg) {
     return out;
 }
 
-Outcome Chg_pass(const SensorContext& ctx, UserDialog& dlg) {
+// What the button Chg_pass does.
+Outcome changePassword(const SensorContext& ctx, UserDialog& dlg) {
     Outcome out;
     out.clearPending = true;
     if (refuseDisconnected(ctx, QStringLiteral("Cmd New Password"), dlg, out))
@@ -268,12 +279,13 @@ Outcome Chg_pass(const SensorContext& ctx, UserDialog& dlg) {
     return out;
 }
 
-Outcome Opros() {
+// What the button Opros does.
+Outcome networkPoll() {
     Outcome out;
     out.clearPending = true;
     send(networkPollRequest(), true, out);
-    out.setNetOpr = true;
-    out.setModeYes = true;
+    out.startsNetworkPoll = true;
+    out.refreshSettings = true;
     return out;
 }
 

@@ -24,12 +24,12 @@ struct SensorContext {
 };
 
 struct Outcome {
-    bool clearPending = false;       // empty wrs first (done even when nothing follows)
-    std::optional<QByteArray> frame; // the new pending request; nullopt leaves wrs alone
-    bool showFrame = false;          // echo the frame in the message window (out_win)
-    QStringList logLines;            // work-log lines, in order (str_to_log)
-    bool setModeYes = false;         // refresh the settings widgets from the next data answer
-    bool setNetOpr = false;          // a network poll is under way
+    bool clearPending = false;       // empty the pending request first (even when nothing follows)
+    std::optional<QByteArray> frame; // the new pending request; nullopt leaves it alone
+    bool showFrame = false;          // echo the frame in the message window
+    QStringList logLines;            // work-log lines, in order
+    bool refreshSettings = false;    // refresh the settings widgets from the next data answer
+    bool startsNetworkPoll = false;  // a network poll is under way
 };
 
 // The checks of typed values the operations make before anything else: the
@@ -50,34 +50,34 @@ Checked checkNetAddress(const QString& text);
 Checked checkPassword(const QString& text);
 
 // Set full / empty level to the current reading.
-Outcome hig(const SensorContext& ctx, UserDialog& dlg);
-Outcome low(const SensorContext& ctx, UserDialog& dlg);
+Outcome setFullToCurrent(const SensorContext& ctx, UserDialog& dlg);
+Outcome setEmptyToCurrent(const SensorContext& ctx, UserDialog& dlg);
 
 // Shift full / empty level by the text of the shift dialog's box. Text that
 // is not a number in -1000..1000 gets the range message; nothing is sent.
-Outcome sdv_hi(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
-Outcome sdv_low(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
+Outcome shiftFull(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
+Outcome shiftEmpty(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
 
-// Enter full / empty raw value directly from hi_data / lo_data.
-Outcome set_hi_data(const SensorContext& ctx, const QString& hiDataText, UserDialog& dlg);
-Outcome set_lo_data(const SensorContext& ctx, const QString& loDataText, UserDialog& dlg);
+// Enter full / empty raw value directly from the typed text.
+Outcome enterFullLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg);
+Outcome enterEmptyLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg);
 
 // Send the mode byte (and the smoothing byte for newer firmware).
-Outcome Set_mode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
-                 UserDialog& dlg);
+Outcome setMode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
+                UserDialog& dlg);
 
 // New network address, asked in an input box preset with the selected one.
-Outcome net(const SensorContext& ctx, UserDialog& dlg);
+Outcome setNetAddress(const SensorContext& ctx, UserDialog& dlg);
 
-// Lamp threshold (percent) from lamp_level. Text that is not a number in
-// 1..99 gets the range message; nothing is sent.
-Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDialog& dlg);
+// Lamp threshold (percent) from the typed text. Text that is not a number
+// in 1..99 gets the range message; nothing is sent.
+Outcome setLampThreshold(const SensorContext& ctx, const QString& percentText, UserDialog& dlg);
 
 // Enter / change the access password (asked in input boxes).
-Outcome Vvod_PWD(const SensorContext& ctx, UserDialog& dlg);
-Outcome Chg_pass(const SensorContext& ctx, UserDialog& dlg);
+Outcome enterPassword(const SensorContext& ctx, UserDialog& dlg);
+Outcome changePassword(const SensorContext& ctx, UserDialog& dlg);
 
 // Network poll; works with or without a selected sensor.
-Outcome Opros();
+Outcome networkPoll();
 
 } // namespace sensor

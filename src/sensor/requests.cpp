@@ -25,7 +25,7 @@ QByteArray buildRequest(quint8 address, quint8 command, bool withAccessCode,
             r.append(static_cast<char>(b));
     }
     r.append(data);
-    return frame::Control_summ(r);
+    return frame::withCrc(r);
 }
 
 namespace {
@@ -100,7 +100,7 @@ QByteArray encodeU8(quint8 value) {
 std::optional<QByteArray> encodeU32(qint64 value) {
     if (value < 0 || value > MaxU32Value)
         return std::nullopt;
-    return frame::Long_to_string(static_cast<qint32>(value));
+    return frame::bigEndian32(static_cast<qint32>(value));
 }
 
 std::optional<QByteArray> encodeShift(int value) {

@@ -93,9 +93,9 @@ void Session::apply(const sensor::Outcome& outcome) {
         if (outcome.showFrame)
             echo(*outcome.frame);
     }
-    if (outcome.setModeYes)
+    if (outcome.refreshSettings)
         refreshSettings_ = true;
-    if (outcome.setNetOpr)
+    if (outcome.startsNetworkPoll)
         netPoll_ = true;
 }
 

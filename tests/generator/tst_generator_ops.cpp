@@ -373,7 +373,7 @@ void TestGeneratorOps::modeFlags() {
     in.thermoCompensationOff = flags & 32;
     in.smoothing = sglad;
     ScriptedDialog dlg;
-    const auto g = gen_mode(in, dlg).generated;
+    const auto g = modeLine(in, dlg).generated;
     QVERIFY(g);
     const int skip = chVer ? 6 : 3;
     QCOMPARE(QString::fromLatin1(g->frame.mid(skip, g->frame.size() - skip - 1).toHex().toUpper()),
@@ -388,14 +388,14 @@ void TestGeneratorOps::badSmoothingLabel() {
     Inputs in = inputs("1", "0", true);
     for (const char* bad : {"", "16", "x", "-1"}) {
         in.smoothing = bad;
-        const Result r = gen_mode(in, dlg);
+        const Result r = modeLine(in, dlg);
         QVERIFY2(!r.generated, bad);
         QVERIFY2(!r.refused, bad);
     }
     QVERIFY(dlg.calls.isEmpty());
     in.chVer = false; // the label is not read without ch_ver
     in.smoothing = "x";
-    QVERIFY(gen_mode(in, dlg).generated);
+    QVERIFY(modeLine(in, dlg).generated);
 }
 
 void TestGeneratorOps::valueBoxCarriesOver() {

@@ -341,7 +341,7 @@ void TestSession::fourShortWritesClosePort() {
 }
 
 void TestSession::networkPollRefillsList() {
-    s->apply(sensor::Opros());
+    s->apply(sensor::networkPoll());
     rec->logLines.clear();
     s->setPending({});
     port->incoming.enqueue(QByteArray::fromHex("0105"));
@@ -354,7 +354,7 @@ void TestSession::networkPollRefillsList() {
 }
 
 void TestSession::networkPollTooLongIgnored() {
-    s->apply(sensor::Opros());
+    s->apply(sensor::networkPoll());
     rec->logLines.clear();
     s->setPending({});
     port->incoming.enqueue(QByteArray(20, '\2'));

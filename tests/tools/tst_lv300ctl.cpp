@@ -346,7 +346,7 @@ private slots:
         QFile f(dir.filePath(QStringLiteral("w.log")));
         QVERIFY(f.open(QIODevice::WriteOnly));
         // An identity answer recorded with its CRC.
-        const QByteArray answer = frame::Control_summ(QByteArray::fromHex("3E01FC002DC7E1B00106"));
+        const QByteArray answer = frame::withCrc(QByteArray::fromHex("3E01FC002DC7E1B00106"));
         f.write("first line\r\n12:00 S485=23:" + answer.toHex().toUpper() + "\r\n");
         f.close();
         const Run r = run({QStringLiteral("--json"), QStringLiteral("replay"), f.fileName()});

@@ -16,7 +16,7 @@ namespace ctl {
 namespace {
 
 int cmdScan(Link& link, Output& out) {
-    link.session().apply(sensor::Opros());
+    link.session().apply(sensor::networkPoll());
     const QByteArray request = link.session().pending();
     link.session().setPending({});
     if (const int rc = link.exchange(request, std::nullopt))
@@ -150,7 +150,7 @@ int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
     sensor::Smoothing s = sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0));
     if (smoothing)
         s.value = *smoothing;
-    return link.run(sensor::Set_mode(link.session().context(), mode, s, dlg), sensor::cmd::SetMode,
+    return link.run(sensor::setMode(link.session().context(), mode, s, dlg), sensor::cmd::SetMode,
                     QStringLiteral("mode"));
 }
 
@@ -217,9 +217,9 @@ int cmdTableWrite(const Options& o, Link& link, Output& out, TerminalDialog& dlg
     if (!pause(session::TableSettleMs))
         return out.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
     return link.run(
-        sensor::Set_mode(link.session().context(),
-                         sensor::Mode::fromByte(link.data->modeByte.value_or(0)),
-                         sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0)), dlg),
+        sensor::setMode(link.session().context(),
+                        sensor::Mode::fromByte(link.data->modeByte.value_or(0)),
+                        sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0)), dlg),
         sensor::cmd::SetMode, QStringLiteral("mode"));
 }
 
@@ -265,7 +265,10 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
             return *rc;
         const bool empty = c == QLatin1String("set-empty");
         return write(
-            [&] { return empty ? sensor::low(context(), dlg) : sensor::hig(context(), dlg); },
+            [&] {
+                return empty ? sensor::setEmptyToCurrent(context(), dlg)
+                             : sensor::setFullToCurrent(context(), dlg);
+            },
             empty ? sensor::cmd::SetEmptyToCurrent : sensor::cmd::SetFullToCurrent);
     }
     if (c == QLatin1String("shift-empty") || c == QLatin1String("shift-full")) {
@@ -275,8 +278,8 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         return checkedWrite(
             sensor::checkShift(o.word(1)),
             [&] {
-                return empty ? sensor::sdv_low(context(), o.word(1), dlg)
-                             : sensor::sdv_hi(context(), o.word(1), dlg);
+                return empty ? sensor::shiftEmpty(context(), o.word(1), dlg)
+                             : sensor::shiftFull(context(), o.word(1), dlg);
             },
             empty ? sensor::cmd::ShiftEmpty : sensor::cmd::ShiftFull);
     }
@@ -287,8 +290,8 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         return checkedWrite(
             sensor::checkLevel(o.word(1)),
             [&] {
-                return empty ? sensor::set_lo_data(context(), o.word(1), dlg)
-                             : sensor::set_hi_data(context(), o.word(1), dlg);
+                return empty ? sensor::enterEmptyLevel(context(), o.word(1), dlg)
+                             : sensor::enterFullLevel(context(), o.word(1), dlg);
             },
             empty ? sensor::cmd::DirectEmpty : sensor::cmd::DirectFull);
     }
@@ -297,7 +300,8 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
             return *rc;
         return checkedWrite(
             sensor::checkLampThreshold(o.word(1)),
-            [&] { return sensor::Command1(context(), o.word(1), dlg); }, sensor::cmd::SetLampLevel);
+            [&] { return sensor::setLampThreshold(context(), o.word(1), dlg); },
+            sensor::cmd::SetLampLevel);
     }
     if (c == QLatin1String("address")) {
         if (auto rc = needWords(2, QStringLiteral("takes the new address")))
@@ -305,7 +309,7 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         return write(
             [&] {
                 dlg.supply(o.word(1));
-                return sensor::net(context(), dlg);
+                return sensor::setNetAddress(context(), dlg);
             },
             sensor::cmd::SetNetAddress);
     }
@@ -317,7 +321,8 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         return write(
             [&] {
                 dlg.supply(o.word(2));
-                return enter ? sensor::Vvod_PWD(context(), dlg) : sensor::Chg_pass(context(), dlg);
+                return enter ? sensor::enterPassword(context(), dlg)
+                             : sensor::changePassword(context(), dlg);
             },
             enter ? sensor::cmd::EnterPassword : sensor::cmd::ChangePassword);
     }

@@ -104,11 +104,11 @@ void SettingsPage::showMode(const sensor::Mode& m) {
 }
 
 void SettingsPage::hig_Click() {
-    session_.apply(sensor::hig(session_.context(), session_.dialog()));
+    session_.apply(sensor::setFullToCurrent(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::low_Click() {
-    session_.apply(sensor::low(session_.context(), session_.dialog()));
+    session_.apply(sensor::setEmptyToCurrent(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::shift_Click() {
@@ -121,21 +121,23 @@ void SettingsPage::shift_Click() {
 void SettingsPage::sdv_hi_Click() {
     if (!session_.isOpen())
         return;
-    session_.apply(sensor::sdv_hi(session_.context(), form4_->ui.data->text(), session_.dialog()));
+    session_.apply(
+        sensor::shiftFull(session_.context(), form4_->ui.data->text(), session_.dialog()));
 }
 
 void SettingsPage::sdv_low_Click() {
     if (!session_.isOpen())
         return;
-    session_.apply(sensor::sdv_low(session_.context(), form4_->ui.data->text(), session_.dialog()));
+    session_.apply(
+        sensor::shiftEmpty(session_.context(), form4_->ui.data->text(), session_.dialog()));
 }
 
 void SettingsPage::set_hi_data_Click() {
-    session_.apply(sensor::set_hi_data(session_.context(), text("hi_data"), session_.dialog()));
+    session_.apply(sensor::enterFullLevel(session_.context(), text("hi_data"), session_.dialog()));
 }
 
 void SettingsPage::set_lo_data_Click() {
-    session_.apply(sensor::set_lo_data(session_.context(), text("lo_data"), session_.dialog()));
+    session_.apply(sensor::enterEmptyLevel(session_.context(), text("lo_data"), session_.dialog()));
 }
 
 void SettingsPage::Set_mode_Click() {
@@ -154,25 +156,26 @@ void SettingsPage::Set_mode_Click() {
     mode.litres = checked("tartab1");
     mode.percent = checked("per_sents");
     const sensor::Smoothing smoothing{text("sgla").toInt(), checked("Termokompens")};
-    session_.apply(sensor::Set_mode(session_.context(), mode, smoothing, session_.dialog()));
+    session_.apply(sensor::setMode(session_.context(), mode, smoothing, session_.dialog()));
 }
 
 void SettingsPage::net_Click() {
-    session_.apply(sensor::net(session_.context(), session_.dialog()));
+    session_.apply(sensor::setNetAddress(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::Command1_Click() {
-    session_.apply(sensor::Command1(session_.context(), text("lamp_level"), session_.dialog()));
+    session_.apply(
+        sensor::setLampThreshold(session_.context(), text("lamp_level"), session_.dialog()));
 }
 
 void SettingsPage::Vvod_PWD_Click() {
-    session_.apply(sensor::Vvod_PWD(session_.context(), session_.dialog()));
+    session_.apply(sensor::enterPassword(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::Chg_pass_Click() {
-    session_.apply(sensor::Chg_pass(session_.context(), session_.dialog()));
+    session_.apply(sensor::changePassword(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::Opros_Click() {
-    session_.apply(sensor::Opros());
+    session_.apply(sensor::networkPoll());
 }

@@ -145,12 +145,17 @@ void TablesPage::wrmyTable_Click() {
 }
 
 void TablesPage::form3WriteClick() {
-    // The mode (with the window's recount choices) follows two ticks later.
+    // The mode (with the window's recount choices) follows once the sensor
+    // has settled (session/timing.h).
     if (writeTable())
         session_.scheduleModeAfterTableWrite();
 }
 
 void TablesPage::Command6_Click() {
+    openTableWindow();
+}
+
+void TablesPage::openTableWindow() {
     rdTable_Click();
     form3_->show();
     form3_->raise();
@@ -188,16 +193,28 @@ void TablesPage::form3OpenClick() {
 }
 
 void TablesPage::Command11_Click() {
+    startCalibration();
+}
+
+void TablesPage::Command12_Click() {
+    resumeCalibration();
+}
+
+void TablesPage::Command14_Click() {
+    capturePoint();
+}
+
+void TablesPage::startCalibration() {
     tabCalibration_->newCalibration(session_.dialog());
     renderTab();
 }
 
-void TablesPage::Command12_Click() {
+void TablesPage::resumeCalibration() {
     tabCalibration_->resume(session_.dialog());
     renderTab();
 }
 
-void TablesPage::Command14_Click() {
+void TablesPage::capturePoint() {
     tabCalibration_->capture(control<QLabel>(root_, "Uroven")->text(), session_.dialog());
     renderTab();
 }
@@ -208,6 +225,10 @@ void TablesPage::ch_portion_Click() {
 }
 
 void TablesPage::Command4_Click() {
+    openCalibrationWindow();
+}
+
+void TablesPage::openCalibrationWindow() {
     form1_->show();
     form1_->raise();
 }
