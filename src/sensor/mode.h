@@ -42,7 +42,7 @@ struct Mode {
 };
 
 struct Smoothing {
-    int value = 0;                      // 0..15; only the low four bits are sent
+    int value = 0;                      // 0..15; only bits 0-3 are sent
     bool thermoCompensationOff = false; // "Откл. Термокомпенсацию"
 
     static Smoothing fromByte(quint8 byte);
