@@ -28,7 +28,7 @@ inline QByteArray answer(quint8 address, quint8 code, const QByteArray& data = {
     a.append(char(address));
     a.append(char(code));
     a.append(data);
-    return frame::Control_summ(a);
+    return frame::withCrc(a);
 }
 
 } // namespace testsupport

@@ -1,10 +1,12 @@
 #pragma once
-// The firmware update as one sequential routine: it talks to the STM8 ROM
-// bootloader of the sensor over the port, byte by byte, and reports through a
+// The firmware update of an LV300 or LV200 as one sequential routine: the
+// recipe (sync, erase, option bytes, the image's blocks, the check, Go) over
+// the STM8 bootloader's protocol (firmware/stm8_link.h), reported through a
 // sink. It blocks while it waits for the bootloader, so it runs in a worker
 // thread (FirmwareRunner) or, in tests, straight on a fake port.
 
 #include "firmware/cri_image.h"
+#include "firmware/stm8_link.h"
 #include "link/port.h"
 
 #include <QByteArray>
@@ -85,15 +87,7 @@ public:
 
 class BootloaderSession {
 public:
-    static constexpr quint8 SyncByte = 0x7F;
-    static constexpr quint8 Ack = 0x79;
-    static constexpr quint8 Nack = 0x1F;
-    static constexpr quint8 NoAnswer = 255;
     static constexpr quint8 ProgramMark = 0x23; // '#', first byte of the first program block
-    static constexpr int ReadsPerExchange = 5;
-    static constexpr int ReadTimeoutMs = 256; // a read with nothing arriving gives up after this
-    static constexpr int ReadGapMs = 20;      // a burst ends after this much silence
-    static constexpr int MaxReadBytes = 255;
 
     BootloaderSession(Port& port, SessionSink& sink, const std::atomic<bool>& cancel);
 
@@ -102,62 +96,23 @@ public:
     // The number of blocks a run writes for this image and these parameters.
     static int blocksToWrite(const CriImage& image, const SessionParams& params);
 
-    // One exchange: writes the bytes and reads the bootloader's answer: Ack,
-    // 0 after a Nack (with its message) or a failed write, NoAnswer after five
-    // reads without either.
-    quint8 wrstr(const QByteArray& bytes);
-
-    // Read Memory of `length` bytes (1..256) at the address: the bytes, or
-    // nullopt when a step was refused or the bytes did not all come.
-    std::optional<QByteArray> readMemory(quint32 address, int length);
-
-    // The frames of the Write Memory command.
-    static QByteArray addressFrame(quint32 address);
-    static QByteArray dataFrame(const QByteArray& bytes);
-
 private:
     struct Written {
         quint32 address;
         QByteArray bytes;
     };
-    // One bootloader command (its bytes and answers): a cancel that came
-    // before it stops the run here; one that comes during it lets it finish.
-    struct CommandScope {
-        explicit CommandScope(BootloaderSession& s) : s_(s) {
-            if (!s_.cancelNow())
-                s_.inCommand_ = true;
-        }
-        ~CommandScope() { s_.inCommand_ = false; }
-        CommandScope(const CommandScope&) = delete;
-        CommandScope& operator=(const CommandScope&) = delete;
-        BootloaderSession& s_;
-    };
-    bool cancelNow();
-    bool stopped() const { return cancelled_ || portFailed_ || portLost_; }
     Outcome stopOutcome() const;
-    bool send(const QByteArray& bytes);
-    bool lost();
-    quint8 awaitAnswer(QByteArray* following);
-    QByteArray readOnce();
-    bool readMore(QByteArray& got, int count);
+    bool failed() const { return failed_ || (synced_ && link_.writeFailed()); }
     void check(const QList<Written>& written);
-    bool waitSlice(int msecs, int& waited);
     void setLog(const QString& text, bool caretToEnd);
     SessionResult finish(Outcome outcome);
-    void drain();
 
-    Port& port_;
     SessionSink& sink_;
-    const std::atomic<bool>& cancel_;
-    bool cancelled_ = false;
-    bool inCommand_ = false;
-    bool portFailed_ = false;
-    bool portLost_ = false;
+    Stm8Link link_;
     bool failed_ = false;
     bool synced_ = false;
     bool blockSent_ = false;
     std::optional<CheckFault> checkFault_;
-    int writeFailures_ = 0;
     int done_ = 0;
     int total_ = 0;
     QString log_;

@@ -2,31 +2,27 @@
 
 #include "base/user_dialog.h"
 #include "generator/gateway.h"
+#include "sensor/operations.h"
 #include "sensor/requests.h"
 
 namespace generator {
 
 namespace {
 
-namespace txt {
-// dist_net_num is not a number 0..255 (every item but the password ones).
-const QString AddressRange = QStringLiteral("Введите число в диапазоне 0....255");
-// Any failure of the password items, the address included.
-const QString PwdRange = QStringLiteral("Введите числовой пароль в диапазоне 0....2 000 000 000");
-// chislo_sdv of the shift items is not a number -1000..1000.
-const QString ShiftRange = QStringLiteral("Значения могут быть от -1000 до 1000");
-// chislo_sdv of the direct level items is not a number 0..2 000 000 000.
-const QString LevelRange = QStringLiteral("Введите значение уровня в диапазоне 0....2 000 000 000");
-} // namespace txt
+// ch_ver ("Для версии прошивки 1.7.6 и выше") stands for the firmware
+// number the requests are built for: with the write-access code and the
+// smoothing byte, or with neither.
+int firmwareOf(const Inputs& in) {
+    return in.chVer ? 176 : 0;
+}
 
 // Addresses from 200 up are refused (silently) by the status and shift items.
 constexpr int AddressLimit = 200;
 
-std::optional<quint8> addressOf(const Inputs& in) {
-    const auto a = sensor::toByte(in.address);
-    if (!a)
-        return std::nullopt;
-    return static_cast<quint8>(*a);
+// dist_net_num as an address, or the range message that refuses it
+// (every item but the password ones).
+sensor::Checked addressOf(const Inputs& in) {
+    return sensor::checkNetAddress(in.address);
 }
 
 // A typed value the operation cannot use: the user is told the range.
@@ -37,10 +33,9 @@ Result refuse(const QString& message, UserDialog& dlg) {
     return r;
 }
 
-Result make(quint8 address, quint8 command, bool withCode, const QByteArray& data, int answerLength,
-            bool echo) {
+Result make(const QByteArray& frame, int answerLength, bool echo) {
     Generated g;
-    g.frame = sensor::buildRequest(address, command, withCode, data);
+    g.frame = frame;
     g.line = BuildGatewayLine(g.frame, answerLength);
     g.echo = echo;
     Result r;
@@ -48,38 +43,44 @@ Result make(quint8 address, quint8 command, bool withCode, const QByteArray& dat
     return r;
 }
 
-Result password(const Inputs& in, quint8 command, int answerLength, UserDialog& dlg) {
+Result password(const Inputs& in, sensor::PasswordUse use, int answerLength, UserDialog& dlg) {
     // Every failure here, the address included, gets the one password message.
-    const auto value = sensor::toInt32(in.value);
-    const auto address = addressOf(in);
-    const auto bytes = value ? sensor::encodeU32(*value) : std::nullopt;
-    if (!value || !bytes || !address)
-        return refuse(txt::PwdRange, dlg);
-    return make(*address, command, in.chVer, *bytes, answerLength, true);
+    const sensor::Checked value = sensor::checkPassword(in.value);
+    const sensor::Checked address = addressOf(in);
+    if (!value.value || !address.value) // the password check refuses an empty text
+        return refuse(sensor::checkPassword(QString()).refusal, dlg);
+    return make(
+        sensor::passwordRequest(quint8(*address.value), firmwareOf(in), use, quint32(*value.value))
+            .frame,
+        answerLength, true);
 }
 
-Result shift(const Inputs& in, quint8 command, int answerLength, UserDialog& dlg) {
-    const auto address = addressOf(in);
-    if (!address)
-        return refuse(txt::AddressRange, dlg);
-    if (*address >= AddressLimit)
+Result shift(const Inputs& in, sensor::Level level, int answerLength, UserDialog& dlg) {
+    const sensor::Checked address = addressOf(in);
+    if (!address.value)
+        return refuse(address.refusal, dlg);
+    if (*address.value >= AddressLimit)
         return {};
-    const auto value = sensor::toInt16(in.value);
-    const auto bytes = value ? sensor::encodeShift(*value) : std::nullopt;
-    if (!bytes)
-        return refuse(txt::ShiftRange, dlg);
-    return make(*address, command, in.chVer, *bytes, answerLength, false);
+    const sensor::Checked value = sensor::checkShift(in.value);
+    if (!value.value)
+        return refuse(value.refusal, dlg);
+    return make(
+        sensor::shiftRequest(quint8(*address.value), firmwareOf(in), level, int(*value.value))
+            .frame,
+        answerLength, false);
 }
 
-Result direct(const Inputs& in, quint8 command, int answerLength, UserDialog& dlg) {
-    const auto value = sensor::toInt32(in.value);
-    const auto bytes = value ? sensor::encodeU32(*value) : std::nullopt;
-    if (!bytes)
-        return refuse(txt::LevelRange, dlg);
-    const auto address = addressOf(in);
-    if (!address)
-        return refuse(txt::AddressRange, dlg);
-    return make(*address, command, in.chVer, *bytes, answerLength, true);
+Result direct(const Inputs& in, sensor::Level level, int answerLength, UserDialog& dlg) {
+    const sensor::Checked value = sensor::checkLevel(in.value);
+    if (!value.value)
+        return refuse(value.refusal, dlg);
+    const sensor::Checked address = addressOf(in);
+    if (!address.value)
+        return refuse(address.refusal, dlg);
+    return make(sensor::directLevelRequest(quint8(*address.value), firmwareOf(in), level,
+                                           quint32(*value.value))
+                    .frame,
+                answerLength, true);
 }
 
 } // namespace
@@ -133,95 +134,88 @@ ItemView viewOfItem(int index, bool chVer) {
     return v;
 }
 
-Result Gen_in_PWDd(const Inputs& in, UserDialog& dlg) {
-    return password(in, sensor::cmd::EnterPassword, 4, dlg);
+Result enterPasswordLine(const Inputs& in, UserDialog& dlg) {
+    return password(in, sensor::PasswordUse::Enter, 4, dlg);
 }
 
-Result gen_ust_pwd(const Inputs& in, UserDialog& dlg) {
-    return password(in, sensor::cmd::ChangePassword, 8, dlg);
+Result setPasswordLine(const Inputs& in, UserDialog& dlg) {
+    return password(in, sensor::PasswordUse::Change, 8, dlg);
 }
 
-Result gen_sost(const Inputs& in, UserDialog& dlg) {
-    const auto address = addressOf(in);
-    if (!address)
-        return refuse(txt::AddressRange, dlg);
-    if (*address >= AddressLimit)
+Result statusLine(const Inputs& in, UserDialog& dlg) {
+    const sensor::Checked address = addressOf(in);
+    if (!address.value)
+        return refuse(address.refusal, dlg);
+    if (*address.value >= AddressLimit)
         return {};
-    return make(*address, sensor::cmd::DataPoll, false, {}, in.chVer ? 24 : 23, false);
+    return make(sensor::buildRequest(quint8(*address.value), sensor::cmd::DataPoll, false),
+                in.chVer ? 24 : 23, false);
 }
 
-Result gen_ser_ver(const Inputs& in, UserDialog& dlg) {
-    const auto address = addressOf(in);
-    if (!address)
-        return refuse(txt::AddressRange, dlg);
-    return make(*address, sensor::cmd::Identity, false, {}, 10, false);
+Result identityLine(const Inputs& in, UserDialog& dlg) {
+    const sensor::Checked address = addressOf(in);
+    if (!address.value)
+        return refuse(address.refusal, dlg);
+    return make(sensor::buildRequest(quint8(*address.value), sensor::cmd::Identity, false), 10,
+                false);
 }
 
-Result gen_up(const Inputs& in, UserDialog& dlg) {
-    return shift(in, sensor::cmd::ShiftFull, 10, dlg);
+Result shiftFullLine(const Inputs& in, UserDialog& dlg) {
+    return shift(in, sensor::Level::Full, 10, dlg);
 }
 
-Result gen_down(const Inputs& in, UserDialog& dlg) {
-    return shift(in, sensor::cmd::ShiftEmpty, 8, dlg);
+Result shiftEmptyLine(const Inputs& in, UserDialog& dlg) {
+    return shift(in, sensor::Level::Empty, 8, dlg);
 }
 
-Result gen_up_urDirect(const Inputs& in, UserDialog& dlg) {
-    return direct(in, sensor::cmd::DirectFull, 10, dlg);
+Result fullLevelLine(const Inputs& in, UserDialog& dlg) {
+    return direct(in, sensor::Level::Full, 10, dlg);
 }
 
-Result gen_down_urDirect(const Inputs& in, UserDialog& dlg) {
-    return direct(in, sensor::cmd::DirectEmpty, 8, dlg);
+Result emptyLevelLine(const Inputs& in, UserDialog& dlg) {
+    return direct(in, sensor::Level::Empty, 8, dlg);
 }
 
-Result gen_mode(const Inputs& in, UserDialog& dlg) {
-    const ModeInputs& m = in.mode;
-    quint8 mode = sensor::modeValueOf(m.option);
-    if (m.iinvd)
-        mode |= 0x01;
-    if (m.usrednd)
-        mode |= 0x08;
-    if (m.D_4096d)
-        mode |= 0x80;
-    if (m.tartab1d)
-        mode |= 0x40;
-    if (m.per_sentsd)
-        mode |= 0x20;
-    const auto address = addressOf(in);
-    if (!address)
-        return refuse(txt::AddressRange, dlg);
-    QByteArray data = sensor::encodeU8(mode);
+Result modeLine(const Inputs& in, UserDialog& dlg) {
+    const sensor::Checked address = addressOf(in);
+    if (!address.value)
+        return refuse(address.refusal, dlg);
+    sensor::Smoothing smoothing{0, in.thermoCompensationOff};
     if (in.chVer) {
         // sglad shows the slider position 0..15; anything else is not a
         // smoothing value and ends the operation without a word (nothing
         // the user typed is refused).
-        const auto smoothing = sensor::toByte(m.sglad);
-        if (!smoothing || *smoothing > 15)
+        const auto value = sensor::toByte(in.smoothing);
+        if (!value || *value > 15)
             return {};
-        data += sensor::encodeU8(sensor::smoothingByteOf(*smoothing, m.Termokompensd));
+        smoothing.value = *value;
     }
-    return make(*address, sensor::cmd::SetMode, in.chVer, data, in.chVer ? 6 : 5, true);
+    return make(
+        sensor::modeRequest(quint8(*address.value), firmwareOf(in), in.mode.toByte(), smoothing)
+            .frame,
+        in.chVer ? 6 : 5, true);
 }
 
 Result generate(int index, const Inputs& in, UserDialog& dlg) {
     switch (index) {
     case 0:
-        return Gen_in_PWDd(in, dlg);
+        return enterPasswordLine(in, dlg);
     case 1:
-        return gen_sost(in, dlg);
+        return statusLine(in, dlg);
     case 2:
-        return gen_ser_ver(in, dlg);
+        return identityLine(in, dlg);
     case 3:
-        return gen_up(in, dlg);
+        return shiftFullLine(in, dlg);
     case 4:
-        return gen_down(in, dlg);
+        return shiftEmptyLine(in, dlg);
     case 5:
-        return gen_up_urDirect(in, dlg);
+        return fullLevelLine(in, dlg);
     case 6:
-        return gen_down_urDirect(in, dlg);
+        return emptyLevelLine(in, dlg);
     case 7:
-        return gen_mode(in, dlg);
+        return modeLine(in, dlg);
     case 8:
-        return gen_ust_pwd(in, dlg);
+        return setPasswordLine(in, dlg);
     default:
         return {};
     }

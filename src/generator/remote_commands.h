@@ -6,7 +6,7 @@
 // empties gen_txt; an operation that ends without a word leaves gen_txt as
 // it was.
 
-#include "sensor/operations.h"
+#include "sensor/mode.h"
 
 #include <QByteArray>
 #include <QString>
@@ -44,25 +44,16 @@ struct ItemView {
 };
 ItemView viewOfItem(int index, bool chVer);
 
-// The mode inputs of Frame5. A flag box hidden because ch_ver is clear keeps
-// its tick and still counts.
-struct ModeInputs {
-    sensor::ModeOption option = sensor::ModeOption::R485;
-    bool iinvd = false;
-    bool usrednd = false;
-    bool D_4096d = false;
-    bool tartab1d = false;
-    bool per_sentsd = false;
-    bool Termokompensd = false;
-    QString sglad = QStringLiteral("0"); // caption of sglad: the smoothing value
-};
-
 // Everything an operation reads from the tab.
 struct Inputs {
     QString address = QStringLiteral("1"); // dist_net_num
     QString value = QStringLiteral("0");   // chislo_sdv
     bool chVer = false;                    // ch_ver
-    ModeInputs mode;
+    // The mode inputs of Frame5. A flag box hidden because ch_ver is clear
+    // keeps its tick and still counts.
+    sensor::Mode mode;
+    bool thermoCompensationOff = false;      // Termokompensd
+    QString smoothing = QStringLiteral("0"); // caption of sglad: the smoothing value
 };
 
 struct Generated {
@@ -77,15 +68,15 @@ struct Result {
     bool refused = false; // a typed value was refused with a message: gen_txt is emptied
 };
 
-Result Gen_in_PWDd(const Inputs& in, UserDialog& dlg);
-Result gen_sost(const Inputs& in, UserDialog& dlg);
-Result gen_ser_ver(const Inputs& in, UserDialog& dlg);
-Result gen_up(const Inputs& in, UserDialog& dlg);
-Result gen_down(const Inputs& in, UserDialog& dlg);
-Result gen_up_urDirect(const Inputs& in, UserDialog& dlg);
-Result gen_down_urDirect(const Inputs& in, UserDialog& dlg);
-Result gen_mode(const Inputs& in, UserDialog& dlg);
-Result gen_ust_pwd(const Inputs& in, UserDialog& dlg);
+Result enterPasswordLine(const Inputs& in, UserDialog& dlg);
+Result statusLine(const Inputs& in, UserDialog& dlg);
+Result identityLine(const Inputs& in, UserDialog& dlg);
+Result shiftFullLine(const Inputs& in, UserDialog& dlg);
+Result shiftEmptyLine(const Inputs& in, UserDialog& dlg);
+Result fullLevelLine(const Inputs& in, UserDialog& dlg);
+Result emptyLevelLine(const Inputs& in, UserDialog& dlg);
+Result modeLine(const Inputs& in, UserDialog& dlg);
+Result setPasswordLine(const Inputs& in, UserDialog& dlg);
 
 // gen_zapr: runs the operation of the selected index; neither a line nor a
 // refusal for an index outside 0..8 (no selection is -1).

@@ -23,13 +23,13 @@ quint8 crcOf(const QByteArray& s) {
     return c;
 }
 
-QByteArray Control_summ(const QByteArray& sstr) {
-    QByteArray out = sstr;
-    out.append(static_cast<char>(crcOf(sstr)));
+QByteArray withCrc(const QByteArray& bytes) {
+    QByteArray out = bytes;
+    out.append(static_cast<char>(crcOf(bytes)));
     return out;
 }
 
-std::optional<QByteArray> Long_to_string(qint32 num) {
+std::optional<QByteArray> bigEndian32(qint32 num) {
     if (num < 0)
         return std::nullopt;
     const quint32 v = static_cast<quint32>(num);
@@ -53,61 +53,20 @@ bool answerIntact(const QByteArray& answer) {
     return computedCrc(answer) == static_cast<quint8>(answer.back());
 }
 
-namespace {
-// The shortest answer each code comes as; a CRC match before it is chance.
-int shortestAnswer(quint8 code) {
-    switch (code) {
-    case 0xF0:
-        return 21; // data
-    case 0xFC:
-        return 6; // identity
-    case 0xEF:
-        return 84; // table
-    default:
-        return 4;
-    }
-}
-} // namespace
-
-std::optional<QByteArray> findAnswer(const QByteArray& bytes, std::optional<quint8> address) {
-    const int n = int(qMin<qsizetype>(bytes.size(), 255));
-    for (int start = 0; start + 4 <= n; ++start) {
-        if (static_cast<quint8>(bytes[start]) != AnswerPrefix)
-            continue;
-        if (address && static_cast<quint8>(bytes[start + 1]) != *address)
-            continue;
-        const int shortest = shortestAnswer(static_cast<quint8>(bytes[start + 2]));
-        // The running CRC of bytes start..end-1 is checked against byte end.
-        quint8 cr = 0;
-        for (int end = start; end < n; ++end) {
-            if (end - start + 1 >= shortest && cr == static_cast<quint8>(bytes[end]))
-                return bytes.mid(start, end - start + 1);
-            crc(static_cast<quint8>(bytes[end]), cr);
-        }
-    }
-    return std::nullopt;
-}
-
-bool isAnswer(const QByteArray& bytes, std::optional<quint8> address) {
-    return bytes.size() >= 4 && static_cast<quint8>(bytes[0]) == AnswerPrefix &&
-           (!address || static_cast<quint8>(bytes[1]) == *address) &&
-           bytes.size() >= shortestAnswer(static_cast<quint8>(bytes[2])) && answerIntact(bytes);
-}
-
 QByteArray request(quint8 address, quint8 command, const QByteArray& data) {
     QByteArray r;
     r.append(static_cast<char>(RequestPrefix));
     r.append(static_cast<char>(address));
     r.append(static_cast<char>(command));
     r.append(data);
-    return Control_summ(r);
+    return withCrc(r);
 }
 
 QByteArray netPollRequest() {
     QByteArray r;
     r.append(static_cast<char>(RequestPrefix));
     r.append(static_cast<char>(NetPollAddress));
-    return Control_summ(r);
+    return withCrc(r);
 }
 
 QString hexText(const QByteArray& bytes) {

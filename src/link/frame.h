@@ -21,23 +21,15 @@ quint8 crc(quint8 data, quint8& cr);
 quint8 crcOf(const QByteArray& s);
 
 // The request with its CRC-8 appended.
-QByteArray Control_summ(const QByteArray& sstr);
+QByteArray withCrc(const QByteArray& bytes);
 
 // A number 0..2^31-1 as four bytes, most significant first. A negative number
 // cannot be encoded: the result is empty and the caller reports its own
 // range message.
-std::optional<QByteArray> Long_to_string(qint32 num);
+std::optional<QByteArray> bigEndian32(qint32 num);
 
 // True when the CRC-8 of all bytes but the last equals the last byte.
 bool answerIntact(const QByteArray& answer);
-
-// The first answer frame (0x3E, the address when given, a code, data, CRC)
-// inside bytes read from the line: the shortest CRC-correct run at least as
-// long as an answer with its code; nullopt when there is none. Looks at most
-// 255 bytes.
-std::optional<QByteArray> findAnswer(const QByteArray& bytes, std::optional<quint8> address);
-// True when the bytes are one such frame as a whole.
-bool isAnswer(const QByteArray& bytes, std::optional<quint8> address);
 
 // The CRC-8 of all bytes but the last (0 for an empty answer).
 quint8 computedCrc(const QByteArray& answer);

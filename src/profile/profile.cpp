@@ -1,6 +1,6 @@
 #include "profile/profile.h"
 
-#include "sensor/mode_words.h"
+#include "sensor/mode.h"
 
 #include "sensor/requests.h"
 #include "tables/table_frames.h"
@@ -94,9 +94,10 @@ QByteArray toJson(const Profile& p) {
     QJsonValue mode;
     if (s.mode) {
         QJsonObject m{{QStringLiteral("byte"), *s.mode},
-                      {QStringLiteral("output"), sensor::modeOutputName(*s.mode)}};
-        for (const sensor::ModeFlagWord& w : sensor::ModeFlagWords)
-            m.insert(QLatin1String(w.name), bool(*s.mode & w.bit));
+                      {QStringLiteral("output"), sensor::outputName(*s.mode)}};
+        const sensor::Mode decoded = sensor::Mode::fromByte(*s.mode);
+        for (const sensor::FlagWord& w : sensor::FlagWords)
+            m.insert(QLatin1String(w.name), decoded.*w.flag);
         mode = m;
     }
     QJsonArray table;
@@ -180,18 +181,19 @@ Loaded fromJson(const QByteArray& bytes) {
             if (const auto b = r.number(m, QStringLiteral("byte"), QStringLiteral("mode.byte"), 0,
                                         255, false)) {
                 s.mode = quint8(*b);
+                const sensor::Mode decoded = sensor::Mode::fromByte(*s.mode);
                 if (m.contains(QStringLiteral("output")) &&
-                    m.value(QStringLiteral("output")).toString() != sensor::modeOutputName(*s.mode))
+                    m.value(QStringLiteral("output")).toString() != sensor::outputName(*s.mode))
                     r.fail(QStringLiteral("mode.output"),
                            QStringLiteral("не соответствует байту режима %1 (там \"%2\")")
                                .arg(*s.mode)
-                               .arg(sensor::modeOutputName(*s.mode)));
-                for (const sensor::ModeFlagWord& w : sensor::ModeFlagWords) {
+                               .arg(sensor::outputName(*s.mode)));
+                for (const sensor::FlagWord& w : sensor::FlagWords) {
                     const QString key = QLatin1String(w.name);
                     if (!m.contains(key))
                         continue;
                     const auto flag = r.boolean(m, key, QStringLiteral("mode.") + key, false);
-                    if (flag && *flag != bool(*s.mode & w.bit))
+                    if (flag && *flag != decoded.*w.flag)
                         r.fail(QStringLiteral("mode.") + key,
                                QStringLiteral("не соответствует байту режима %1").arg(*s.mode));
                 }
@@ -332,20 +334,17 @@ QString Difference::text() const {
 }
 
 QString modeText(quint8 mode) {
-    // In the order of sensor::ModeOutputWords and sensor::ModeFlagWords.
+    // In the order of sensor::Output and sensor::FlagWords.
     static const char* const outputs[] = {"RS-485", "аналоговый", "частотный", "периодический",
                                           "периодический RS485"};
     static const char* const flags[] = {"инверсия", "усреднение", "в проценты", "в литры",
                                         "диапазон 4096"};
     QStringList words;
-    const std::optional<sensor::ModeOption> option = sensor::modeOptionOf(mode);
-    for (size_t i = 0; i < sensor::ModeOutputWords.size(); ++i)
-        if (option == sensor::ModeOutputWords[i].option)
-            words << QString::fromUtf8(outputs[i]);
-    if (words.isEmpty())
-        words << QStringLiteral("выход неизвестен");
-    for (size_t i = 0; i < sensor::ModeFlagWords.size(); ++i)
-        if (mode & sensor::ModeFlagWords[i].bit)
+    const sensor::Mode m = sensor::Mode::fromByte(mode);
+    words << (m.output ? QString::fromUtf8(outputs[int(*m.output)])
+                       : QStringLiteral("выход неизвестен"));
+    for (size_t i = 0; i < sensor::FlagWords.size(); ++i)
+        if (m.*sensor::FlagWords[i].flag)
             words << QString::fromUtf8(flags[i]);
     return QStringLiteral("%1 (%2)").arg(mode).arg(words.join(QStringLiteral(", ")));
 }

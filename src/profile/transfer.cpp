@@ -4,83 +4,49 @@
 #include "link/frame.h"
 #include "sensor/operations.h"
 #include "sensor/requests.h"
+#include "session/exchange.h"
 #include "session/session.h"
 #include "tables/table_frames.h"
 #include "tables/table_texts.h"
 
-#include <QEventLoop>
-#include <QTimer>
-
 namespace profile {
 
 namespace {
-
-constexpr quint8 RefusedCode = 0xFD;
-constexpr quint8 FrequencyCode = 0xFE;
 
 struct Answer {
     QByteArray frame;
     Error error;
 };
 
-// One request and the answer with the expected code. A frame with another
-// code ahead of it is a late answer to something asked before (a tick's
-// poll): the request goes out once more.
+// The session's checked exchange, its error in the profile's terms.
 Answer exchange(session::Session& s, quint8 address, const QByteArray& request, quint8 expected,
                 int timeoutMs) {
-    using S = session::Session::Reply::Status;
-    Answer out;
-    QByteArray other;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const session::Session::Reply r = s.call(request, timeoutMs);
-        if (r.status == S::NoPort || r.status == S::PortLost) {
-            out.error = {Error::Kind::Port, QStringLiteral("Связь с портом потеряна.")};
-            return out;
-        }
-        if (r.status == S::WriteFailed) {
-            out.error = {Error::Kind::NoAnswer, QStringLiteral("Ошибка записи в порт")};
-            return out;
-        }
-        if (r.status == S::NoAnswer || r.answer.isEmpty()) {
-            out.error = {Error::Kind::NoAnswer, QStringLiteral("Нет ответа от датчика с адресом ") +
-                                                    QString::number(address)};
-            return out;
-        }
-        QByteArray rest = r.answer;
-        while (!rest.isEmpty()) {
-            auto found = frame::findAnswer(rest, address);
-            if (!found) // the address write is answered from wherever the sensor is now
-                found = frame::findAnswer(rest, std::nullopt);
-            if (!found)
-                break;
-            const quint8 code = quint8(found->at(2));
-            if (code == expected || code == RefusedCode || code == FrequencyCode) {
-                s.receive(*found);
-                if (code == RefusedCode)
-                    out.error = {Error::Kind::Refused, QStringLiteral("Неверный пароль.")};
-                else if (code == FrequencyCode)
-                    out.error = {Error::Kind::BadAnswer,
-                                 QStringLiteral("Датчик в частотном режиме.")};
-                out.frame = *found;
-                return out;
-            }
-            other = *found;
-            rest = rest.mid(rest.indexOf(*found) + found->size());
-        }
-        if (other.isEmpty())
-            break;
+    using K = session::ExchangeError::Kind;
+    const session::Exchanged e = session::exchange(s, address, request, expected, timeoutMs);
+    Error::Kind kind = Error::Kind::None;
+    switch (e.error.kind) {
+    case K::None:
+        break;
+    case K::PortLost:
+        kind = Error::Kind::Port;
+        break;
+    case K::WriteFailed:
+    case K::NoAnswer:
+        kind = Error::Kind::NoAnswer;
+        break;
+    case K::Refused:
+        kind = Error::Kind::Refused;
+        break;
+    case K::FrequencyMode:
+    case K::WrongAnswer:
+        kind = Error::Kind::BadAnswer;
+        break;
     }
-    out.error = {Error::Kind::BadAnswer, QStringLiteral("Ответ не соответствует запросу (") +
-                                             frame::hexText(other) + QLatin1Char(')')};
-    return out;
+    return {e.answer, {kind, e.error.text}};
 }
 
-void pause(int ms) {
-    if (ms <= 0)
-        return;
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+Step step(Group g, const QString& what, quint8 answerCode, const sensor::Request& r) {
+    return {g, what, r.frame, answerCode, r.logLine};
 }
 
 tables::TableTexts textsOf(const Table& t) {
@@ -96,32 +62,22 @@ tables::TableTexts textsOf(const Table& t) {
 // byte on firmware that takes it.
 Step modeStep(Group g, quint8 address, int firmware, quint8 mode, int smoothing,
               bool thermoCompensation) {
-    QByteArray data = sensor::encodeU8(mode);
-    if (sensor::sendsSmoothingByte(firmware))
-        data += sensor::encodeU8(sensor::smoothingByteOf(smoothing, !thermoCompensation));
     QString what = QStringLiteral("Режим %1").arg(mode);
     if (sensor::sendsSmoothingByte(firmware))
         what += QStringLiteral(", сглаживание %1, термокомпенсация %2")
                     .arg(smoothing)
                     .arg(thermoCompensation ? QStringLiteral("вкл.") : QStringLiteral("откл."));
-    return {g, what,
-            sensor::buildRequest(address, sensor::cmd::SetMode,
-                                 sensor::needsWriteAccessCode(firmware), data),
-            sensor::cmd::SetMode,
-            QStringLiteral("Cmd Change mode to %1 sgla %2").arg(mode).arg(smoothing & 0x0F)};
+    return step(g, what, sensor::cmd::SetMode,
+                sensor::modeRequest(address, firmware, mode, {smoothing, !thermoCompensation}));
 }
 
 Step levelStep(quint8 address, int firmware, bool empty, quint32 value) {
-    const quint8 command = empty ? sensor::cmd::DirectEmpty : sensor::cmd::DirectFull;
-    return {Group::Levels,
-            (empty ? QStringLiteral("Пустой ") : QStringLiteral("Полный ")) +
-                QString::number(value),
-            sensor::buildRequest(address, command, sensor::needsWriteAccessCode(firmware),
-                                 *sensor::encodeU32(value)),
-            command,
-            (empty ? QStringLiteral("Cmd Enter Direct LO_data = ")
-                   : QStringLiteral("Cmd Enter Direct HI_data = ")) +
-                QString::number(value)};
+    return step(
+        Group::Levels,
+        (empty ? QStringLiteral("Пустой ") : QStringLiteral("Полный ")) + QString::number(value),
+        empty ? sensor::cmd::DirectEmpty : sensor::cmd::DirectFull,
+        sensor::directLevelRequest(address, firmware,
+                                   empty ? sensor::Level::Empty : sensor::Level::Full, value));
 }
 
 } // namespace
@@ -174,8 +130,9 @@ ReadResult readSensor(session::Session& s, quint8 address, const Options& option
     st.settings.mode = d.modeByte;
     st.settings.lampThreshold = d.lampThreshold;
     if (d.smoothingByte) {
-        st.settings.smoothing = quint8(*d.smoothingByte & 0x0F);
-        st.settings.thermoCompensation = !(*d.smoothingByte & 0x80);
+        const sensor::Smoothing smoothing = sensor::Smoothing::fromByte(*d.smoothingByte);
+        st.settings.smoothing = quint8(smoothing.value);
+        st.settings.thermoCompensation = !smoothing.thermoCompensationOff;
     }
 
     a = exchange(s, address, tables::readRequest(address), sensor::cmd::ReadTable,
@@ -213,13 +170,10 @@ QList<Step> writeSteps(const Settings& wanted, const SensorState& now, const QLi
             (target.mode != cur.mode || (smoothingDiffers && sensor::sendsSmoothingByte(fw))))
             out.append(modeStep(Group::Modes, a, fw, *target.mode, smoothing, thermo));
         if (target.lampThreshold && target.lampThreshold != cur.lampThreshold)
-            out.append(
-                {Group::Modes, QStringLiteral("Порог лампы %1 %").arg(*target.lampThreshold),
-                 sensor::buildRequest(a, sensor::cmd::SetLampLevel,
-                                      sensor::needsWriteAccessCode(fw),
-                                      sensor::encodeU8(*target.lampThreshold)),
-                 sensor::cmd::SetLampLevel,
-                 QStringLiteral("Cmd Set Lamp Level: ") + QString::number(*target.lampThreshold)});
+            out.append(step(Group::Modes,
+                            QStringLiteral("Порог лампы %1 %").arg(*target.lampThreshold),
+                            sensor::cmd::SetLampLevel,
+                            sensor::lampThresholdRequest(a, fw, *target.lampThreshold)));
     }
     if (groups.contains(Group::Levels)) {
         if (target.empty && target.empty != cur.empty)
@@ -240,12 +194,9 @@ QList<Step> writeSteps(const Settings& wanted, const SensorState& now, const QLi
         }
     }
     if (groups.contains(Group::Address) && target.address != cur.address)
-        out.append(
-            {Group::Address, QStringLiteral("Сетевой адрес %1").arg(target.address),
-             sensor::buildRequest(a, sensor::cmd::SetNetAddress, sensor::needsWriteAccessCode(fw),
-                                  sensor::encodeU8(target.address)),
-             sensor::cmd::SetNetAddress,
-             QStringLiteral("Cmd Set New net addr = ") + QString::number(target.address)});
+        out.append(step(Group::Address, QStringLiteral("Сетевой адрес %1").arg(target.address),
+                        sensor::cmd::SetNetAddress,
+                        sensor::netAddressRequest(a, fw, target.address)));
     return out;
 }
 
@@ -285,7 +236,7 @@ Report apply(session::Session& s, const Profile& p, const SensorState& before,
         if (progress)
             progress(out.written, out.total, step.what);
         if (step.afterTableWrite)
-            pause(options.afterTableWriteMs);
+            session::pause(options.afterTableWriteMs);
         s.log(step.logLine);
         s.echo(step.frame);
         const Answer a = exchange(s, address, step.frame, step.answerCode, options.timeoutMs);

@@ -12,6 +12,7 @@
 
 #include "profile/profile.h"
 #include "sensor/answers.h"
+#include "session/timing.h"
 
 #include <QByteArray>
 #include <QList>
@@ -37,9 +38,9 @@ Profile profileOf(const SensorState& state, const QDateTime& saved);
 
 struct Options {
     int timeoutMs = 1000; // per answer
-    // The pause before the mode that follows a table write (the window sends
-    // it two ticks later).
-    int afterTableWriteMs = 2000;
+    // The pause before the mode that follows a table write: the sensor's
+    // settling time, as the window keeps it.
+    int afterTableWriteMs = session::TableSettleMs;
 };
 
 // The identity, one data answer and the table of the sensor at `address`.

@@ -51,7 +51,7 @@ std::optional<QByteArray> hexToBytes(const QString& text) {
     return result;
 }
 
-QByteArray conv_str(const QString& text, UserDialog& dlg) {
+QByteArray hexToBytesOrWarn(const QString& text, UserDialog& dlg) {
     const auto bytes = hexToBytes(text);
     if (!bytes) {
         dlg.message(txt::NotHex);

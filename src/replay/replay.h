@@ -34,7 +34,7 @@ std::optional<QByteArray> hexToBytes(const QString& text);
 
 // The same, telling the user about a non-hexadecimal character; the result
 // is then empty.
-QByteArray conv_str(const QString& text, UserDialog& dlg);
+QByteArray hexToBytesOrWarn(const QString& text, UserDialog& dlg);
 
 // The answer text of a log line, or nullopt when the line holds no record.
 std::optional<QString> answerTextOfLine(const QString& line);

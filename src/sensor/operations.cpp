@@ -1,7 +1,6 @@
 #include "sensor/operations.h"
 
 #include "base/user_dialog.h"
-#include "link/frame.h"
 #include "sensor/requests.h"
 
 namespace sensor {
@@ -55,66 +54,70 @@ bool refuseDisconnected(const SensorContext& ctx, const QString& prefix, UserDia
     return true;
 }
 
-Outcome setToCurrent(const SensorContext& ctx, quint8 command, const QString& prefix,
+// The request as the outcome carries it.
+void send(const Request& r, bool showFrame, Outcome& out) {
+    out.frame = r.frame;
+    out.showFrame = showFrame;
+    out.logLines << r.logLine;
+}
+
+Checked refusedWith(const QString& message) {
+    return {std::nullopt, message};
+}
+
+Outcome setToCurrent(const SensorContext& ctx, Level level, const QString& prefix,
                      UserDialog& dlg) {
     Outcome out;
     if (!ctx.address)
         return out;
     if (refuseDisconnected(ctx, prefix, dlg, out))
         return out;
-    if (ctx.modeByte & 0x08) {
+    if (Mode::fromByte(ctx.modeByte).averaging) {
         dlg.message(txt::SmoothingOn);
         return out;
     }
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware));
-    out.showFrame = true;
-    out.logLines << prefix + QLatin1Char(' ');
+    send(setToCurrentRequest(*ctx.address, ctx.firmware, level), true, out);
     return out;
 }
 
-Outcome shiftLevel(const SensorContext& ctx, const QString& shiftText, quint8 command,
-                   const QString& question, const QString& logTag, UserDialog& dlg) {
+Outcome shiftLevel(const SensorContext& ctx, const QString& shiftText, Level level,
+                   const QString& question, UserDialog& dlg) {
     Outcome out;
-    // Text that is no 16-bit number is refused with the range message too.
-    const auto shift = toInt16(shiftText);
-    const auto bytes = shift ? encodeShift(*shift) : std::nullopt;
-    if (!bytes) {
-        dlg.message(txt::ShiftRange);
+    const Checked shift = checkShift(shiftText);
+    if (!shift.value) {
+        dlg.message(shift.refusal);
         return out;
     }
     if (!ctx.address)
         return out;
     if (!dlg.askYesNo(question))
         return out;
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware), *bytes);
-    out.logLines << logTag + QString::number(*shift);
+    send(shiftRequest(*ctx.address, ctx.firmware, level, int(*shift.value)), false, out);
     return out;
 }
 
-Outcome directLevel(const SensorContext& ctx, const QString& valueText, quint8 command,
-                    const QString& question, const QString& logTag, UserDialog& dlg) {
+Outcome directLevel(const SensorContext& ctx, const QString& valueText, Level level,
+                    const QString& question, UserDialog& dlg) {
     Outcome out;
     if (!ctx.address) {
         dlg.message(txt::NoLevelSensor);
         return out;
     }
-    const auto value = toInt32(valueText);
-    const auto bytes = value ? encodeU32(*value) : std::nullopt;
-    if (!bytes) {
-        dlg.message(txt::LevelRange);
+    const Checked value = checkLevel(valueText);
+    if (!value.value) {
+        dlg.message(value.refusal);
         return out;
     }
     if (!dlg.askYesNo(question))
         return out;
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware), *bytes);
-    out.showFrame = true;
-    out.logLines << logTag + valueText;
+    send(directLevelRequest(*ctx.address, ctx.firmware, level, quint32(*value.value), valueText),
+         true, out);
     return out;
 }
 
 // The common tail of both password operations, from the input box on.
-void passwordRequest(const SensorContext& ctx, quint8 command, const QString& prompt,
-                     const QString& title, const QString& logTag, UserDialog& dlg, Outcome& out) {
+void password(const SensorContext& ctx, PasswordUse use, const QString& prompt,
+              const QString& title, UserDialog& dlg, Outcome& out) {
     const std::optional<QString> typed = dlg.inputBox(prompt, title, QString());
     if (!typed || typed->isEmpty())
         return;
@@ -122,109 +125,103 @@ void passwordRequest(const SensorContext& ctx, quint8 command, const QString& pr
         dlg.message(txt::NoPwdSensor);
         return;
     }
-    const auto value = toInt32(*typed);
-    const auto bytes = value ? encodeU32(*value) : std::nullopt;
-    if (!bytes) {
-        dlg.message(txt::PwdRange);
+    const Checked value = checkPassword(*typed);
+    if (!value.value) {
+        dlg.message(value.refusal);
         return;
     }
-    out.frame = buildRequest(*ctx.address, command, needsWriteAccessCode(ctx.firmware), *bytes);
-    out.showFrame = true;
-    out.logLines << logTag + *typed;
+    send(passwordRequest(*ctx.address, ctx.firmware, use, quint32(*value.value), *typed), true,
+         out);
 }
 
 } // namespace
 
-quint8 modeValueOf(ModeOption option) {
-    switch (option) {
-    case ModeOption::R485:
-        return 0;
-    case ModeOption::R_a:
-        return 2;
-    case ModeOption::R_f:
-        return 4;
-    case ModeOption::R_p:
-        return 6;
-    case ModeOption::R_p485:
-        return 16;
-    }
-    return 0;
+Checked checkShift(const QString& text) {
+    // Text that is no 16-bit number is refused with the range message too.
+    const auto shift = toInt16(text);
+    if (!shift || !encodeShift(*shift))
+        return refusedWith(txt::ShiftRange);
+    return {*shift, {}};
 }
 
-quint8 modeByteOf(const ModeInputs& in) {
-    quint8 m = modeValueOf(in.option);
-    if (in.iinv)
-        m += 1;
-    if (in.usredn)
-        m += 8;
-    if (in.D_4096)
-        m += 128;
-    if (in.tartab1)
-        m += 64;
-    if (in.per_sents)
-        m += 32;
-    return m;
+Checked checkLevel(const QString& text) {
+    const auto value = toInt32(text);
+    if (!value || !encodeU32(*value))
+        return refusedWith(txt::LevelRange);
+    return {*value, {}};
 }
 
-quint8 smoothingByteOf(int sgla, bool termokompensOff) {
-    // The slider runs 0..15; bits 4-6 of the byte stay clear whatever comes in.
-    return static_cast<quint8>((sgla & 0x0F) | (termokompensOff ? 0x80 : 0));
+Checked checkLampThreshold(const QString& text) {
+    // Text that is no 16-bit number is refused with the range message too.
+    const auto percent = toInt16(text);
+    if (!percent || *percent < 1 || *percent > 99)
+        return refusedWith(txt::LampRange);
+    return {*percent, {}};
 }
 
-Outcome hig(const SensorContext& ctx, UserDialog& dlg) {
-    return setToCurrent(ctx, cmd::SetFullToCurrent, QStringLiteral("Cmd SetHight"), dlg);
+Checked checkNetAddress(const QString& text) {
+    const auto address = toByte(text);
+    if (!address)
+        return refusedWith(txt::NetRange);
+    return {*address, {}};
 }
 
-Outcome low(const SensorContext& ctx, UserDialog& dlg) {
-    return setToCurrent(ctx, cmd::SetEmptyToCurrent, QStringLiteral("Cmd SetLow"), dlg);
+Checked checkPassword(const QString& text) {
+    const auto value = toInt32(text);
+    if (!value || !encodeU32(*value))
+        return refusedWith(txt::PwdRange);
+    return {*value, {}};
 }
 
-Outcome sdv_hi(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
-    return shiftLevel(ctx, shiftText, cmd::ShiftFull, txt::AskShiftFull,
-                      QStringLiteral("Cmd Shift Hight: "), dlg);
+// What the button hig does.
+Outcome setFullToCurrent(const SensorContext& ctx, UserDialog& dlg) {
+    return setToCurrent(ctx, Level::Full, QStringLiteral("Cmd SetHight"), dlg);
 }
 
-Outcome sdv_low(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
-    return shiftLevel(ctx, shiftText, cmd::ShiftEmpty, txt::AskShiftEmpty,
-                      QStringLiteral("Cmd Shift Low: "), dlg);
+// What the button low does.
+Outcome setEmptyToCurrent(const SensorContext& ctx, UserDialog& dlg) {
+    return setToCurrent(ctx, Level::Empty, QStringLiteral("Cmd SetLow"), dlg);
 }
 
-Outcome set_hi_data(const SensorContext& ctx, const QString& hiDataText, UserDialog& dlg) {
-    return directLevel(ctx, hiDataText, cmd::DirectFull, txt::AskDirectFull,
-                       QStringLiteral("Cmd Enter Direct HI_data = "), dlg);
+// What the button sdv_hi does.
+Outcome shiftFull(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
+    return shiftLevel(ctx, shiftText, Level::Full, txt::AskShiftFull, dlg);
 }
 
-Outcome set_lo_data(const SensorContext& ctx, const QString& loDataText, UserDialog& dlg) {
-    return directLevel(ctx, loDataText, cmd::DirectEmpty, txt::AskDirectEmpty,
-                       QStringLiteral("Cmd Enter Direct LO_data = "), dlg);
+// What the button sdv_low does.
+Outcome shiftEmpty(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg) {
+    return shiftLevel(ctx, shiftText, Level::Empty, txt::AskShiftEmpty, dlg);
 }
 
-Outcome Set_mode(const SensorContext& ctx, const ModeInputs& in, UserDialog& dlg) {
+// What the button set_hi_data does.
+Outcome enterFullLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg) {
+    return directLevel(ctx, valueText, Level::Full, txt::AskDirectFull, dlg);
+}
+
+// What the button set_lo_data does.
+Outcome enterEmptyLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg) {
+    return directLevel(ctx, valueText, Level::Empty, txt::AskDirectEmpty, dlg);
+}
+
+// What the button Set_mode does.
+Outcome setMode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
+                UserDialog& dlg) {
     Outcome out;
-    const quint8 mode = modeByteOf(in);
-    const QString prefix = QStringLiteral("Cmd Change mode to");
-    if (refuseDisconnected(ctx, prefix, dlg, out))
+    if (refuseDisconnected(ctx, QStringLiteral("Cmd Change mode to"), dlg, out))
         return out;
     if (!ctx.address)
         return out;
     if (!dlg.askYesNo(txt::AskMode))
         return out;
-    const int sgla = in.sgla & 0x0F;
-    out.logLines << prefix + QLatin1Char(' ') + QString::number(mode) + QStringLiteral(" sgla ") +
-                        QString::number(sgla);
-    QByteArray data = encodeU8(mode);
-    if (sendsSmoothingByte(ctx.firmware))
-        data += encodeU8(smoothingByteOf(sgla, in.Termokompens));
-    out.frame = buildRequest(*ctx.address, cmd::SetMode, needsWriteAccessCode(ctx.firmware), data);
-    out.showFrame = true;
-    out.setModeYes = true;
+    send(modeRequest(*ctx.address, ctx.firmware, mode.toByte(), smoothing), true, out);
+    out.refreshSettings = true;
     return out;
 }
 
-Outcome net(const SensorContext& ctx, UserDialog& dlg) {
+// What the button net does.
+Outcome setNetAddress(const SensorContext& ctx, UserDialog& dlg) {
     Outcome out;
-    const QString prefix = QStringLiteral("Cmd Set New net addr");
-    if (refuseDisconnected(ctx, prefix, dlg, out))
+    if (refuseDisconnected(ctx, QStringLiteral("Cmd Set New net addr"), dlg, out))
         return out;
     const QString preset = ctx.address ? QString::number(*ctx.address) : QString();
     const std::optional<QString> typed = dlg.inputBox(txt::NetPrompt, txt::NetTitle, preset);
@@ -234,99 +231,62 @@ Outcome net(const SensorContext& ctx, UserDialog& dlg) {
         dlg.message(txt::NoNetSensor);
         return out;
     }
-    const auto newAddress = toByte(*typed);
-    if (!newAddress) {
-        dlg.message(txt::NetRange);
+    const Checked newAddress = checkNetAddress(*typed);
+    if (!newAddress.value) {
+        dlg.message(newAddress.refusal);
         return out;
     }
-    out.frame = buildRequest(*ctx.address, cmd::SetNetAddress, needsWriteAccessCode(ctx.firmware),
-                             encodeU8(static_cast<quint8>(*newAddress)));
-    out.showFrame = true;
-    out.logLines << prefix + QStringLiteral(" = ") + QString::number(*newAddress);
+    send(netAddressRequest(*ctx.address, ctx.firmware, quint8(*newAddress.value)), true, out);
     return out;
 }
 
-Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDialog& dlg) {
+// What the button Command1 does.
+Outcome setLampThreshold(const SensorContext& ctx, const QString& percentText, UserDialog& dlg) {
     Outcome out;
-    // Text that is no 16-bit number is refused with the range message too.
-    const auto percent = toInt16(lampLevelText);
-    if (!percent || *percent < 1 || *percent > 99) {
-        dlg.message(txt::LampRange);
+    const Checked percent = checkLampThreshold(percentText);
+    if (!percent.value) {
+        dlg.message(percent.refusal);
         return out;
     }
     if (!ctx.address)
         return out;
     if (!dlg.askYesNo(txt::AskLamp))
         return out;
-    out.frame = buildRequest(*ctx.address, cmd::SetLampLevel, needsWriteAccessCode(ctx.firmware),
-                             encodeU8(static_cast<quint8>(*percent)));
-    out.logLines << QStringLiteral("Cmd Set Lamp Level: ") + QString::number(*percent);
-    out.setModeYes = true;
+    send(lampThresholdRequest(*ctx.address, ctx.firmware, int(*percent.value)), false, out);
+    out.refreshSettings = true;
     return out;
 }
 
-Outcome Vvod_PWD(const SensorContext& ctx, UserDialog& dlg) {
+// What the button Vvod_PWD does.
+Outcome enterPassword(const SensorContext& ctx, UserDialog& dlg) {
     Outcome out;
     out.clearPending = true;
     if (refuseDisconnected(ctx, QStringLiteral("Cmd Enter Password"), dlg, out))
         return out;
-    passwordRequest(ctx, cmd::EnterPassword, txt::PwdPrompt, txt::PwdTitle,
-                    QStringLiteral("Cmd Enter Password = "), dlg, out);
+    password(ctx, PasswordUse::Enter, txt::PwdPrompt, txt::PwdTitle, dlg, out);
     return out;
 }
 
-Outcome Chg_pass(const SensorContext& ctx, UserDialog& dlg) {
+// What the button Chg_pass does.
+Outcome changePassword(const SensorContext& ctx, UserDialog& dlg) {
     Outcome out;
     out.clearPending = true;
     if (refuseDisconnected(ctx, QStringLiteral("Cmd New Password"), dlg, out))
         return out;
     if (!dlg.askYesNo(txt::AskChangePwd))
         return out;
-    passwordRequest(ctx, cmd::ChangePassword, txt::NewPwdPrompt, txt::NewPwdTitle,
-                    QStringLiteral("Cmd New Password = "), dlg, out);
+    password(ctx, PasswordUse::Change, txt::NewPwdPrompt, txt::NewPwdTitle, dlg, out);
     return out;
 }
 
-Outcome Opros() {
+// What the button Opros does.
+Outcome networkPoll() {
     Outcome out;
     out.clearPending = true;
-    out.frame = frame::netPollRequest();
-    out.showFrame = true;
-    out.logLines << QStringLiteral("Cmd Ask Net ");
-    out.setNetOpr = true;
-    out.setModeYes = true;
+    send(networkPollRequest(), true, out);
+    out.startsNetworkPoll = true;
+    out.refreshSettings = true;
     return out;
-}
-
-ModeDisplay Out_modes(quint8 m, bool firmware172) {
-    ModeDisplay d;
-    d.iinv = m & 0x01;
-    d.tartab = m & 0x40;
-    d.per_sents = m & 0x20;
-    d.D_4096 = m & 0x80;
-    d.Ur_progressBar = d.D_4096 ? (firmware172 ? 256 : 4096) : 1024;
-    switch (m & 0x16) {
-    case 0x00:
-        d.option = ModeOption::R485;
-        break;
-    case 0x02:
-        d.option = ModeOption::R_a;
-        break;
-    case 0x04:
-        d.option = ModeOption::R_f;
-        break;
-    case 0x06:
-        d.option = ModeOption::R_p;
-        break;
-    case 0x10:
-        d.option = ModeOption::R_p485;
-        break;
-    default: // 0x12, 0x14, 0x16: no option of the frame matches
-        break;
-    }
-    d.usredn = m & 0x08;
-    d.modeText = QString::number(m);
-    return d;
 }
 
 } // namespace sensor

@@ -5,6 +5,8 @@
 // the dialog seam, and returns what the window is to do: the new pending
 // request, log lines, flags. None of them touches the port.
 
+#include "sensor/mode.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -22,79 +24,60 @@ struct SensorContext {
 };
 
 struct Outcome {
-    bool clearPending = false;       // empty wrs first (done even when nothing follows)
-    std::optional<QByteArray> frame; // the new pending request; nullopt leaves wrs alone
-    bool showFrame = false;          // echo the frame in the message window (out_win)
-    QStringList logLines;            // work-log lines, in order (str_to_log)
-    bool setModeYes = false;         // refresh the settings widgets from the next data answer
-    bool setNetOpr = false;          // a network poll is under way
+    bool clearPending = false;       // empty the pending request first (even when nothing follows)
+    std::optional<QByteArray> frame; // the new pending request; nullopt leaves it alone
+    bool showFrame = false;          // echo the frame in the message window
+    QStringList logLines;            // work-log lines, in order
+    bool refreshSettings = false;    // refresh the settings widgets from the next data answer
+    bool startsNetworkPoll = false;  // a network poll is under way
 };
 
-// The output options of the mode frame, one of which is on.
-enum class ModeOption { R485, R_a, R_f, R_p, R_p485 };
-
-// The mode controls as the window shows them. tartab1 and per_sents are the
-// states after the table window's recount boxes have been copied into them.
-struct ModeInputs {
-    ModeOption option = ModeOption::R485;
-    bool iinv = false;
-    bool usredn = false;
-    bool D_4096 = false;
-    bool tartab1 = false;
-    bool per_sents = false;
-    int sgla = 0; // smoothing value shown in sgla, 0..15
-    bool Termokompens = false;
+// The checks of typed values the operations make before anything else: the
+// value, or the message that refuses the text.
+struct Checked {
+    std::optional<qint64> value;
+    QString refusal; // set when value is nullopt
 };
-
-// Value of an output option in the mode byte: 0, 2, 4, 6, 16.
-quint8 modeValueOf(ModeOption option);
-// The mode byte of the controls.
-quint8 modeByteOf(const ModeInputs& in);
-// Smoothing value (low four bits) plus 128 when thermo-compensation is off.
-quint8 smoothingByteOf(int sgla, bool termokompensOff);
+// A level shift: -1000..1000.
+Checked checkShift(const QString& text);
+// A level's raw value: 0..2 000 000 000.
+Checked checkLevel(const QString& text);
+// The lamp threshold: 1..99 percent.
+Checked checkLampThreshold(const QString& text);
+// A network address: 0..255.
+Checked checkNetAddress(const QString& text);
+// A password: 0..2 000 000 000.
+Checked checkPassword(const QString& text);
 
 // Set full / empty level to the current reading.
-Outcome hig(const SensorContext& ctx, UserDialog& dlg);
-Outcome low(const SensorContext& ctx, UserDialog& dlg);
+Outcome setFullToCurrent(const SensorContext& ctx, UserDialog& dlg);
+Outcome setEmptyToCurrent(const SensorContext& ctx, UserDialog& dlg);
 
 // Shift full / empty level by the text of the shift dialog's box. Text that
 // is not a number in -1000..1000 gets the range message; nothing is sent.
-Outcome sdv_hi(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
-Outcome sdv_low(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
+Outcome shiftFull(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
+Outcome shiftEmpty(const SensorContext& ctx, const QString& shiftText, UserDialog& dlg);
 
-// Enter full / empty raw value directly from hi_data / lo_data.
-Outcome set_hi_data(const SensorContext& ctx, const QString& hiDataText, UserDialog& dlg);
-Outcome set_lo_data(const SensorContext& ctx, const QString& loDataText, UserDialog& dlg);
+// Enter full / empty raw value directly from the typed text.
+Outcome enterFullLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg);
+Outcome enterEmptyLevel(const SensorContext& ctx, const QString& valueText, UserDialog& dlg);
 
 // Send the mode byte (and the smoothing byte for newer firmware).
-Outcome Set_mode(const SensorContext& ctx, const ModeInputs& in, UserDialog& dlg);
+Outcome setMode(const SensorContext& ctx, const Mode& mode, const Smoothing& smoothing,
+                UserDialog& dlg);
 
 // New network address, asked in an input box preset with the selected one.
-Outcome net(const SensorContext& ctx, UserDialog& dlg);
+Outcome setNetAddress(const SensorContext& ctx, UserDialog& dlg);
 
-// Lamp threshold (percent) from lamp_level. Text that is not a number in
-// 1..99 gets the range message; nothing is sent.
-Outcome Command1(const SensorContext& ctx, const QString& lampLevelText, UserDialog& dlg);
+// Lamp threshold (percent) from the typed text. Text that is not a number
+// in 1..99 gets the range message; nothing is sent.
+Outcome setLampThreshold(const SensorContext& ctx, const QString& percentText, UserDialog& dlg);
 
 // Enter / change the access password (asked in input boxes).
-Outcome Vvod_PWD(const SensorContext& ctx, UserDialog& dlg);
-Outcome Chg_pass(const SensorContext& ctx, UserDialog& dlg);
+Outcome enterPassword(const SensorContext& ctx, UserDialog& dlg);
+Outcome changePassword(const SensorContext& ctx, UserDialog& dlg);
 
 // Network poll; works with or without a selected sensor.
-Outcome Opros();
-
-// What a reported mode byte shows in the widgets.
-struct ModeDisplay {
-    bool iinv = false;
-    bool tartab = false; // "Пересчитывать в литры" (table window, mirrored into tartab1)
-    bool per_sents = false; // "пересчитывать в проценты" (likewise)
-    bool D_4096 = false;
-    int Ur_progressBar = 1024;
-    std::optional<ModeOption> option; // nullopt: leave the option buttons as they are
-    bool usredn = false;
-    QString modeText; // the mode byte in decimal
-};
-// The caller also clears mode_yes.
-ModeDisplay Out_modes(quint8 m, bool firmware172);
+Outcome networkPoll();
 
 } // namespace sensor

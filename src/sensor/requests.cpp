@@ -25,7 +25,72 @@ QByteArray buildRequest(quint8 address, quint8 command, bool withAccessCode,
             r.append(static_cast<char>(b));
     }
     r.append(data);
-    return frame::Control_summ(r);
+    return frame::withCrc(r);
+}
+
+namespace {
+QByteArray write(quint8 address, int firmware, quint8 command, const QByteArray& data = {}) {
+    return buildRequest(address, command, needsWriteAccessCode(firmware), data);
+}
+} // namespace
+
+Request setToCurrentRequest(quint8 address, int firmware, Level level) {
+    const bool empty = level == Level::Empty;
+    return {write(address, firmware, empty ? cmd::SetEmptyToCurrent : cmd::SetFullToCurrent),
+            empty ? QStringLiteral("Cmd SetLow ") : QStringLiteral("Cmd SetHight ")};
+}
+
+Request shiftRequest(quint8 address, int firmware, Level level, int shift) {
+    const bool empty = level == Level::Empty;
+    const int sent = qBound(-MaxShift, shift, MaxShift); // the check keeps it in range
+    return {write(address, firmware, empty ? cmd::ShiftEmpty : cmd::ShiftFull, *encodeShift(sent)),
+            (empty ? QStringLiteral("Cmd Shift Low: ") : QStringLiteral("Cmd Shift Hight: ")) +
+                QString::number(sent)};
+}
+
+Request directLevelRequest(quint8 address, int firmware, Level level, quint32 value,
+                           const QString& typed) {
+    const bool empty = level == Level::Empty;
+    const qint64 sent = qMin<qint64>(value, MaxU32Value); // the check keeps it in range
+    return {write(address, firmware, empty ? cmd::DirectEmpty : cmd::DirectFull, *encodeU32(sent)),
+            (empty ? QStringLiteral("Cmd Enter Direct LO_data = ")
+                   : QStringLiteral("Cmd Enter Direct HI_data = ")) +
+                (typed.isNull() ? QString::number(sent) : typed)};
+}
+
+Request modeRequest(quint8 address, int firmware, quint8 mode, const Smoothing& smoothing) {
+    QByteArray data = encodeU8(mode);
+    if (sendsSmoothingByte(firmware))
+        data += encodeU8(smoothing.toByte());
+    return {write(address, firmware, cmd::SetMode, data),
+            QStringLiteral("Cmd Change mode to %1 sgla %2")
+                .arg(mode)
+                .arg(Smoothing::fromByte(smoothing.toByte()).value)}; // the value as sent
+}
+
+Request lampThresholdRequest(quint8 address, int firmware, int percent) {
+    return {write(address, firmware, cmd::SetLampLevel, encodeU8(quint8(percent))),
+            QStringLiteral("Cmd Set Lamp Level: ") + QString::number(percent)};
+}
+
+Request netAddressRequest(quint8 address, int firmware, quint8 newAddress) {
+    return {write(address, firmware, cmd::SetNetAddress, encodeU8(newAddress)),
+            QStringLiteral("Cmd Set New net addr = ") + QString::number(newAddress)};
+}
+
+Request passwordRequest(quint8 address, int firmware, PasswordUse use, quint32 value,
+                        const QString& typed) {
+    const bool enter = use == PasswordUse::Enter;
+    const qint64 sent = qMin<qint64>(value, MaxU32Value); // the check keeps it in range
+    return {
+        write(address, firmware, enter ? cmd::EnterPassword : cmd::ChangePassword,
+              *encodeU32(sent)),
+        (enter ? QStringLiteral("Cmd Enter Password = ") : QStringLiteral("Cmd New Password = ")) +
+            (typed.isNull() ? QString::number(sent) : typed)};
+}
+
+Request networkPollRequest() {
+    return {frame::netPollRequest(), QStringLiteral("Cmd Ask Net ")};
 }
 
 QByteArray encodeU8(quint8 value) {
@@ -35,7 +100,7 @@ QByteArray encodeU8(quint8 value) {
 std::optional<QByteArray> encodeU32(qint64 value) {
     if (value < 0 || value > MaxU32Value)
         return std::nullopt;
-    return frame::Long_to_string(static_cast<qint32>(value));
+    return frame::bigEndian32(static_cast<qint32>(value));
 }
 
 std::optional<QByteArray> encodeShift(int value) {

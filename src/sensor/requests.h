@@ -1,6 +1,9 @@
 #pragma once
 // Requests to the sensor: command codes, the shared frame rule, the data
-// encodings, and the conversion of typed text to whole numbers.
+// encodings, one builder per request, and the conversion of typed text to
+// whole numbers.
+
+#include "sensor/mode.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,7 +13,7 @@
 namespace sensor {
 
 // Inserted after the command byte of every write command for firmware newer
-// than 1.7.4. The simulator keeps its own copy of the same value.
+// than 1.7.4.
 inline constexpr std::array<quint8, 3> WriteAccessCode{0x5A, 0xC3, 0x96};
 
 // Firmware numbers above 174 expect the write-access code.
@@ -44,6 +47,40 @@ QByteArray buildRequest(quint8 address, quint8 command, bool withAccessCode,
 inline constexpr qint64 MaxU32Value = 2000000000;
 // The level shift limits.
 inline constexpr int MaxShift = 1000;
+
+// A request ready to go out, and the work-log line written for it.
+struct Request {
+    QByteArray frame;
+    QString logLine;
+};
+
+// The builders, from plain values already checked (sensor/operations.h has the
+// checks). Every write carries the write-access code by the firmware number.
+enum class Level { Empty, Full };
+enum class PasswordUse { Enter, Change };
+// Set the empty or full level to the current reading: "Cmd SetLow " / "Cmd SetHight ".
+Request setToCurrentRequest(quint8 address, int firmware, Level level);
+// Shift a level by -1000..1000: "Cmd Shift Low: 5" / "Cmd Shift Hight: 5".
+Request shiftRequest(quint8 address, int firmware, Level level, int shift);
+// A level's raw value 0..2 000 000 000 entered directly. The log line names the
+// value as typed when given ("Cmd Enter Direct LO_data =  12345 "), else in decimal.
+Request directLevelRequest(quint8 address, int firmware, Level level, quint32 value,
+                           const QString& typed = {});
+// The mode byte, and the smoothing byte on firmware that takes it:
+// "Cmd Change mode to 74 sgla 5".
+// The byte as it is, so a byte read from a sensor goes back unchanged.
+Request modeRequest(quint8 address, int firmware, quint8 mode, const Smoothing& smoothing);
+// The lamp threshold 1..99 percent: "Cmd Set Lamp Level: 15".
+Request lampThresholdRequest(quint8 address, int firmware, int percent);
+// A new network address: "Cmd Set New net addr = 7".
+Request netAddressRequest(quint8 address, int firmware, quint8 newAddress);
+// Enter or change the password 0..2 000 000 000; the log line names it as typed
+// when given: "Cmd Enter Password = 0" / "Cmd New Password = 0".
+Request passwordRequest(quint8 address, int firmware, PasswordUse use, quint32 value,
+                        const QString& typed = {});
+// The network poll 0x31, 0xFF, CRC, which every sensor on the line answers
+// with its address: "Cmd Ask Net ".
+Request networkPollRequest();
 
 // One byte.
 QByteArray encodeU8(quint8 value);

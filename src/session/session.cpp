@@ -3,6 +3,8 @@
 #include "base/tones.h"
 #include "link/frame.h"
 #include "link/port.h"
+#include "sensor/answer_codes.h"
+#include "sensor/requests.h"
 #include "tables/table_texts.h"
 
 #include <QElapsedTimer>
@@ -15,13 +17,13 @@ namespace {
 const QString FrequencyModeRefusal = QStringLiteral(
     "Эту операцию невозможно выполнить в частотном режиме. Отключите ненадолго питание "
     "датчика и сделайте опрос сети");
-constexpr quint8 DataPoll = 0xF0;
-constexpr quint8 Identity = 0xFC;
+using sensor::cmd::DataPoll;
+using sensor::cmd::Identity;
 } // namespace
 
 Session::Session(QObject* parent) : QObject(parent), timer_(new QTimer(this)) {
     timer_->setObjectName(QStringLiteral("TMRComm"));
-    timer_->setInterval(1000);
+    timer_->setInterval(TickMs);
     connect(timer_, &QTimer::timeout, this, &Session::tick);
 }
 
@@ -91,9 +93,9 @@ void Session::apply(const sensor::Outcome& outcome) {
         if (outcome.showFrame)
             echo(*outcome.frame);
     }
-    if (outcome.setModeYes)
+    if (outcome.refreshSettings)
         refreshSettings_ = true;
-    if (outcome.setNetOpr)
+    if (outcome.startsNetworkPoll)
         netPoll_ = true;
 }
 
@@ -133,12 +135,8 @@ void Session::tick() {
         currentAddress_ = *address_;
         forgetIdentity();
     }
-    if (tableWriteCountdown_ == 1) {
-        tableWriteCountdown_ = 0;
+    if (tableWriteCountdown_ > 0 && --tableWriteCountdown_ == 0)
         emit modeWriteDue();
-    }
-    if (tableWriteCountdown_ == 2)
-        tableWriteCountdown_ = 1;
 
     // What is read answers the request written on the previous tick.
     QByteArray received;
@@ -189,15 +187,15 @@ void Session::tick() {
     // is processed. Bytes without one are processed as they came.
     QByteArray answer = received;
     int noise = stale;
-    if (frame::isAnswer(received, std::nullopt)) {
+    if (sensor::isAnswer(received, std::nullopt)) {
         // Two answers back to back check out as one: take the first.
-        const auto first = frame::findAnswer(received, address_);
+        const auto first = sensor::findAnswer(received, address_);
         if (first && first->size() < received.size() &&
-            frame::isAnswer(received.mid(first->size()), address_)) {
+            sensor::isAnswer(received.mid(first->size()), address_)) {
             noise += int(received.size() - first->size());
             answer = *first;
         }
-    } else if (const auto found = frame::findAnswer(received, address_)) {
+    } else if (const auto found = sensor::findAnswer(received, address_)) {
         noise += int(received.size() - found->size());
         answer = *found;
     }
@@ -241,7 +239,7 @@ bool Session::carriesIdentity(const QByteArray& received) const {
     };
     if (isIdentity(received))
         return true;
-    const auto found = frame::findAnswer(received, address_);
+    const auto found = sensor::findAnswer(received, address_);
     return found && isIdentity(*found);
 }
 
@@ -293,91 +291,53 @@ void Session::process(const QByteArray& answer) {
         port_->flush();
 }
 
-void Session::logged(const QString& status, bool beep) {
-    setStatus(status);
-    log(status);
-    if (beep)
-        shortBeep();
-}
-
 void Session::dispatch(const QByteArray& a, bool crcOk) {
     const int n = int(a.size());
     const auto byte = [&](int pos) { return static_cast<quint8>(a[pos - 1]); }; // 1-based
-    switch (byte(3)) {
-    case 0xFC:
+    const quint8 code = byte(3);
+    if (const sensor::Confirmation* c = sensor::confirmationOf(code)) {
+        setStatus(QString::fromUtf8(c->status));
+        if (c->logLine)
+            log(QString::fromUtf8(c->logLine));
+        if (c->beep == sensor::Beep::Short)
+            shortBeep();
+        if (code == sensor::cmd::SetMode) {
+            applyMode(byte(4));
+            // The smoothing byte follows from firmware 1.7.5 on.
+            if (n > 5 && firmware_ > 174)
+                emit smoothingReported(byte(5));
+        } else if (code == sensor::cmd::SetLampLevel) {
+            emit lampThresholdReported(byte(4));
+        }
+        return;
+    }
+    switch (code) {
+    case sensor::cmd::Identity:
         onIdentity(a, crcOk);
         refreshSettings_ = true;
         setStatus(QStringLiteral(" Получен С/Н и вер. прошивки"));
         break;
-    case 0xF0:
+    case sensor::cmd::DataPoll:
         if (replaying_)
             setStatus(QStringLiteral(" Получены данные."));
         if (crcOk)
             onData(a);
         break;
-    case 0xFA:
-        logged(QStringLiteral(" Установлен нижний уровень."), true);
-        break;
-    case 0xF2:
-        logged(QStringLiteral(" Установлен новый режим."), true);
-        applyMode(byte(4));
-        if (n > 5 && firmware_ > 174)
-            emit smoothingReported(byte(5));
-        break;
-    case 0xF5:
-        logged(QStringLiteral(" Установлен верхний уровень."), true);
-        break;
-    case 0xFB:
-        logged(QStringLiteral(" Установлен сетевой номер."), true);
-        break;
-    case 0xF6:
-        logged(QStringLiteral("Установлен серийный номер."), false);
-        break;
-    case 0xF9:
-        logged(QStringLiteral("Сдвинут нижний уровень."), true);
-        break;
-    case 0xF4:
-        logged(QStringLiteral("Сдвинут верхний уровень."), true);
-        break;
-    case 0xEE:
-        logged(QStringLiteral("Уст. новый уровень ав. ост. топлива."), true);
-        emit lampThresholdReported(byte(4));
-        break;
-    case 0xF8:
-        logged(QStringLiteral("Пароль принят."), true);
-        break;
-    case 0xFD:
+    case sensor::code::Refused:
         setTone(StatusTone::Error);
         setStatus(QStringLiteral("Неверный пароль."));
         log(QStringLiteral("Неверный пароль."));
         longBeep();
         emit refused();
         break;
-    case 0xF7:
-        logged(QStringLiteral("Пароль изменен."), true);
-        break;
-    case 0x06:
-        setStatus(QStringLiteral("Пар."));
-        break;
-    case 0xED:
-        logged(QStringLiteral("Директивно изменен нижний уровень."), true);
-        break;
-    case 0xEC:
-        logged(QStringLiteral("Директивно изменен верхний уровень."), true);
-        break;
-    case 0xFE:
+    case sensor::code::FrequencyMode:
         setStatus(QStringLiteral("Датчик в частотном режиме."));
         if (const auto hertz = sensor::decodeFrequency(a))
             emit frequencyReported(*hertz);
         frequencyMode_ = true;
         break;
-    case 0xEF:
+    case sensor::cmd::ReadTable:
         onTable(a);
-        break;
-    case 0xF1:
-        setStatus(QStringLiteral("Установлена Тарир таблица."));
-        log(QStringLiteral("Установлена Тарировочная таблица."));
-        shortBeep();
         break;
     default:
         setStatus(QStringLiteral(" Непонятно что пришло! "));
@@ -439,11 +399,11 @@ void Session::failDecoding(sensor::FaultHint hint) {
 }
 
 void Session::applyMode(quint8 mode) {
-    const sensor::ModeDisplay d = sensor::Out_modes(mode, firmware172_);
-    levelRange_ = d.Ur_progressBar;
+    const sensor::Mode m = sensor::Mode::fromByte(mode);
+    levelRange_ = sensor::levelRangeOf(m, firmware172_);
     refreshSettings_ = false;
-    modeText_ = d.modeText;
-    emit modeReported(d);
+    modeText_ = QString::number(mode);
+    emit modeReported(m);
 }
 
 void Session::onTable(const QByteArray& a) {

@@ -16,6 +16,7 @@
 #include "sensor/answers.h"
 #include "sensor/live_data.h"
 #include "sensor/operations.h"
+#include "session/timing.h"
 #include "tables/table_frames.h"
 
 #include <QByteArray>
@@ -106,8 +107,9 @@ public:
     // Carries out what an operation decided: log lines, the new pending
     // request and its echo, the flags.
     void apply(const sensor::Outcome& outcome);
-    // A table write: the mode (with the recount choices) follows two ticks later.
-    void scheduleModeAfterTableWrite() { tableWriteCountdown_ = 2; }
+    // A table write: the mode (with the recount choices) follows
+    // TableSettleTicks ticks later (modeWriteDue).
+    void scheduleModeAfterTableWrite() { tableWriteCountdown_ = TableSettleTicks; }
 
     // Writes that came up short in a row; four close the port.
     int writeFailures() const { return writeFailures_; }
@@ -144,7 +146,8 @@ signals:
     // refreshSettings: the settings (lamp, smoothing) follow this answer.
     void dataReceived(const sensor::DataAnswer& data, live::Stability::State stability,
                       bool refreshSettings);
-    void modeReported(const sensor::ModeDisplay& mode);
+    // The mode byte as the sensor reported it; modeText() shows it in decimal.
+    void modeReported(const sensor::Mode& mode);
     void smoothingReported(quint8 smoothingByte);
     void lampThresholdReported(int percent);
     void frequencyReported(int hertz);
@@ -170,7 +173,6 @@ private:
     void setStatus(const QString& text) { emit statusChanged(text); }
     void setTone(StatusTone tone) { emit statusToneChanged(tone); }
     void setLamp(Lamp lamp);
-    void logged(const QString& status, bool beep);
     void message(const QString& text) { dialog_.message(text); }
     void shortBeep();
     void longBeep();

@@ -31,7 +31,7 @@ const QString Previous = QStringLiteral("S485=previous line");
 // A gateway line for a request given without its CRC: the CRC is appended,
 // the request length counted, time-out 1500 and 19200 baud.
 QString gw(int answerLength, const char* hexWithoutCrc) {
-    const QByteArray f = frame::Control_summ(QByteArray::fromHex(hexWithoutCrc));
+    const QByteArray f = frame::withCrc(QByteArray::fromHex(hexWithoutCrc));
     return QStringLiteral("S485=%1:%2:1500:19200:%3")
         .arg(f.size())
         .arg(answerLength)

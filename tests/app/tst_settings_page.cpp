@@ -33,7 +33,7 @@ const QString Cancel = QStringLiteral("<cancel>");
 
 // A request written out byte by byte in hex, CRC appended.
 QByteArray req(const char* hex) {
-    return frame::Control_summ(QByteArray::fromHex(hex));
+    return frame::withCrc(QByteArray::fromHex(hex));
 }
 
 // One work-log line as the fixed clock stamps it.
@@ -542,9 +542,9 @@ void TestSettingsPage::refusalSendsNothing() {
         QCOMPARE(h.port->writes().last(), waiting);
     } else if (address) {
         QCOMPARE(h.port->writes().size(), writes + 1);
-        QCOMPARE(h.port->writes().last(),
-                 frame::Control_summ(QByteArray::fromHex("31") + char(*address) +
-                                     QByteArray::fromHex("F0")));
+        QCOMPARE(
+            h.port->writes().last(),
+            frame::withCrc(QByteArray::fromHex("31") + char(*address) + QByteArray::fromHex("F0")));
     } else {
         QCOMPARE(h.port->writes().size(), writes);
     }

@@ -41,7 +41,7 @@ QStringList boxes(Form3* f) {
 
 // A table answer from address 1 with 80 given data bytes.
 QByteArray tableAnswer(const QByteArray& data) {
-    return frame::Control_summ(QByteArray::fromHex("3E01EF") + data);
+    return frame::withCrc(QByteArray::fromHex("3E01EF") + data);
 }
 
 // Opens the simulator, finds the sensors and lets one data answer through, so

@@ -172,17 +172,28 @@ private slots:
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QByteArray>("expected");
         QTest::newRow("address 0x9000")
-            << BootloaderSession::addressFrame(0x9000) << bytes({0x00, 0x00, 0x90, 0x00, 0x90});
+            << Stm8Link::addressFrame(0x9000) << bytes({0x00, 0x00, 0x90, 0x00, 0x90});
         QTest::newRow("address 0x8A00")
-            << BootloaderSession::addressFrame(0x8A00) << bytes({0x00, 0x00, 0x8A, 0x00, 0x8A});
+            << Stm8Link::addressFrame(0x8A00) << bytes({0x00, 0x00, 0x8A, 0x00, 0x8A});
         QTest::newRow("address 0x4380")
-            << BootloaderSession::addressFrame(0x4380) << bytes({0x00, 0x00, 0x43, 0x80, 0xC3});
+            << Stm8Link::addressFrame(0x4380) << bytes({0x00, 0x00, 0x43, 0x80, 0xC3});
         QTest::newRow("address 0x4809")
-            << BootloaderSession::addressFrame(0x4809) << bytes({0x00, 0x00, 0x48, 0x09, 0x41});
-        QTest::newRow("block of 0xFF") << BootloaderSession::dataFrame(QByteArray(128, '\xFF'))
+            << Stm8Link::addressFrame(0x4809) << bytes({0x00, 0x00, 0x48, 0x09, 0x41});
+        QTest::newRow("block of 0xFF") << Stm8Link::dataFrame(QByteArray(128, '\xFF'))
                                        << bytes({0x7F}) + QByteArray(128, '\xFF') + bytes({0x7F});
         QTest::newRow("one option byte")
-            << BootloaderSession::dataFrame(bytes({0xA5})) << bytes({0x00, 0xA5, 0xA5});
+            << Stm8Link::dataFrame(bytes({0xA5})) << bytes({0x00, 0xA5, 0xA5});
+        using Code = Stm8Link::Code;
+        QTest::newRow("read memory")
+            << Stm8Link::commandFrame(Code::ReadMemory) << bytes({0x11, 0xEE});
+        QTest::newRow("go") << Stm8Link::commandFrame(Code::Go) << bytes({0x21, 0xDE});
+        QTest::newRow("write memory")
+            << Stm8Link::commandFrame(Code::WriteMemory) << bytes({0x31, 0xCE});
+        QTest::newRow("erase") << Stm8Link::commandFrame(Code::Erase) << bytes({0x43, 0xBC});
+        QTest::newRow("erase the program")
+            << Stm8Link::eraseFrame(Stm8Link::EraseTarget::Program) << bytes({0xFF, 0x00});
+        QTest::newRow("erase the data EEPROM")
+            << Stm8Link::eraseFrame(Stm8Link::EraseTarget::DataEeprom) << bytes({0xEE, 0x11});
     }
     void frames() {
         QFETCH(QByteArray, frame);
@@ -344,16 +355,16 @@ private slots:
             QList<SimReply> onHostBytes(const QByteArray&) override { return {}; }
         };
         DirectPort port(std::make_shared<Mute>());
-        RecordingSink sink;
+        QStringList messages;
         std::atomic<bool> cancel{false};
-        BootloaderSession session(port, sink, cancel);
+        Stm8Link link(port, cancel, [&](const QString& text) { messages << text; });
         QFETCH(int, afterMs);
         QFETCH(int, answer);
         port.inject(bytes({0x79}), qint64(afterMs) * 1000);
-        QCOMPARE(int(session.wrstr(bytes({0x43, 0xBC}))), answer);
+        QCOMPARE(int(link.exchange(bytes({0x43, 0xBC}))), answer);
         if (answer == 255)
             QCOMPARE(port.nowUs, qint64(5 * 256) * 1000);
-        QVERIFY(sink.messages.isEmpty());
+        QVERIFY(messages.isEmpty());
     }
 
     // The exchange ends when the one-byte answer is in, not a 20 ms gap later.
@@ -362,7 +373,8 @@ private slots:
         rig.port.write(bytes({0x7F}));
         const qint64 start = rig.port.nowUs = 10000;
         QCOMPARE(rig.port.read(), bytes({0x79}));
-        QCOMPARE(int(rig.session.wrstr(bytes({0x31, 0xCE}))), 0x79);
+        Stm8Link link(rig.port, rig.cancel, [](const QString&) {});
+        QCOMPARE(int(link.exchange(bytes({0x31, 0xCE}))), 0x79);
         const qint64 expected =
             2 * DirectPort::ByteUs + Stm8Bootloader::Timing{}.turnaroundUs + DirectPort::ByteUs;
         QCOMPARE(rig.port.nowUs - start, expected);

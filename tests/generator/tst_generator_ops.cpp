@@ -130,8 +130,8 @@ void TestGeneratorOps::workedExamples() {
     QFETCH(QString, line);
     Inputs in = inputs(address, value);
     if (periodic485AndSmoothing) {
-        in.mode.option = sensor::ModeOption::R_p485;
-        in.mode.usrednd = true;
+        in.mode.output = sensor::Output::PeriodicRs485;
+        in.mode.averaging = true;
     }
     ScriptedDialog dlg;
     const auto g = generate(index, in, dlg).generated;
@@ -187,8 +187,8 @@ void TestGeneratorOps::everyItem() {
     QFETCH(QString, line);
     QFETCH(bool, echo);
     Inputs in = inputs(address, "5", chVer);
-    in.mode.sglad = "15";
-    in.mode.Termokompensd = true;
+    in.smoothing = "15";
+    in.thermoCompensationOff = true;
     ScriptedDialog dlg;
     const auto g = generate(index, in, dlg).generated;
     QVERIFY(g);
@@ -335,25 +335,25 @@ void TestGeneratorOps::modeFlags_data() {
     QTest::addColumn<bool>("chVer");
     QTest::addColumn<QString>("sglad");
     QTest::addColumn<QString>("data"); // after the code (if any), before the CRC
-    QTest::newRow("bare") << int(sensor::ModeOption::R485) << 0 << false << "7"
+    QTest::newRow("bare") << int(sensor::Output::Rs485) << 0 << false << "7"
                           << "00";
-    QTest::newRow("inverted, 4096") << int(sensor::ModeOption::R485) << (1 | 4) << false << "0"
+    QTest::newRow("inverted, 4096") << int(sensor::Output::Rs485) << (1 | 4) << false << "0"
                                     << "81";
     QTest::newRow("hidden litres tick still counts")
-        << int(sensor::ModeOption::R485) << 8 << false << "0"
+        << int(sensor::Output::Rs485) << 8 << false << "0"
         << "40";
     QTest::newRow("hidden percent tick still counts")
-        << int(sensor::ModeOption::R_p485) << 16 << false << "0"
+        << int(sensor::Output::PeriodicRs485) << 16 << false << "0"
         << "30";
     QTest::newRow("hidden compensation tick adds no byte")
-        << int(sensor::ModeOption::R485) << 32 << false << "9"
+        << int(sensor::Output::Rs485) << 32 << false << "9"
         << "00";
     QTest::newRow("ch_ver, smoothing 5, compensation off")
-        << int(sensor::ModeOption::R485) << 32 << true << "5"
+        << int(sensor::Output::Rs485) << 32 << true << "5"
         << "0085";
-    QTest::newRow("ch_ver, smoothing 15") << int(sensor::ModeOption::R_p485) << 2 << true << "15"
+    QTest::newRow("ch_ver, smoothing 15") << int(sensor::Output::PeriodicRs485) << 2 << true << "15"
                                           << "180F";
-    QTest::newRow("hidden analogue option") << int(sensor::ModeOption::R_a) << 0 << false << "0"
+    QTest::newRow("hidden analogue option") << int(sensor::Output::Analog) << 0 << false << "0"
                                             << "02";
 }
 
@@ -364,16 +364,16 @@ void TestGeneratorOps::modeFlags() {
     QFETCH(QString, sglad);
     QFETCH(QString, data);
     Inputs in = inputs("1", "0", chVer);
-    in.mode.option = sensor::ModeOption(option);
-    in.mode.iinvd = flags & 1;
-    in.mode.usrednd = flags & 2;
-    in.mode.D_4096d = flags & 4;
-    in.mode.tartab1d = flags & 8;
-    in.mode.per_sentsd = flags & 16;
-    in.mode.Termokompensd = flags & 32;
-    in.mode.sglad = sglad;
+    in.mode.output = sensor::Output(option);
+    in.mode.inverted = flags & 1;
+    in.mode.averaging = flags & 2;
+    in.mode.range4096 = flags & 4;
+    in.mode.litres = flags & 8;
+    in.mode.percent = flags & 16;
+    in.thermoCompensationOff = flags & 32;
+    in.smoothing = sglad;
     ScriptedDialog dlg;
-    const auto g = gen_mode(in, dlg).generated;
+    const auto g = modeLine(in, dlg).generated;
     QVERIFY(g);
     const int skip = chVer ? 6 : 3;
     QCOMPARE(QString::fromLatin1(g->frame.mid(skip, g->frame.size() - skip - 1).toHex().toUpper()),
@@ -387,15 +387,15 @@ void TestGeneratorOps::badSmoothingLabel() {
     ScriptedDialog dlg;
     Inputs in = inputs("1", "0", true);
     for (const char* bad : {"", "16", "x", "-1"}) {
-        in.mode.sglad = bad;
-        const Result r = gen_mode(in, dlg);
+        in.smoothing = bad;
+        const Result r = modeLine(in, dlg);
         QVERIFY2(!r.generated, bad);
         QVERIFY2(!r.refused, bad);
     }
     QVERIFY(dlg.calls.isEmpty());
     in.chVer = false; // the label is not read without ch_ver
-    in.mode.sglad = "x";
-    QVERIFY(gen_mode(in, dlg).generated);
+    in.smoothing = "x";
+    QVERIFY(modeLine(in, dlg).generated);
 }
 
 void TestGeneratorOps::valueBoxCarriesOver() {

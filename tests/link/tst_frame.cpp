@@ -8,11 +8,11 @@ private slots:
     void crcVectors_data();
     void crcVectors();
     void crcStepEqualsTable();
-    void controlSumm_data();
-    void controlSumm();
-    void longToString_data();
-    void longToString();
-    void longToStringRefusesNegative();
+    void withCrc_data();
+    void withCrc();
+    void bigEndian32_data();
+    void bigEndian32();
+    void bigEndian32RefusesNegative();
     void answerCheck_data();
     void answerCheck();
 };
@@ -58,7 +58,7 @@ void TestFrame::crcStepEqualsTable() {
     }
 }
 
-void TestFrame::controlSumm_data() {
+void TestFrame::withCrc_data() {
     QTest::addColumn<QByteArray>("in");
     QTest::addColumn<QByteArray>("out");
     QTest::newRow("empty gives 00") << QByteArray() << hex("00");
@@ -67,15 +67,15 @@ void TestFrame::controlSumm_data() {
     QTest::newRow("identity addr 1") << hex("3101FC") << hex("3101FC66");
 }
 
-void TestFrame::controlSumm() {
+void TestFrame::withCrc() {
     QFETCH(QByteArray, in);
     QFETCH(QByteArray, out);
-    QCOMPARE(frame::Control_summ(in), out);
+    QCOMPARE(frame::withCrc(in), out);
     // A frame followed by its CRC has a CRC of zero over all its bytes.
-    QCOMPARE(int(frame::crcOf(frame::Control_summ(in))), 0);
+    QCOMPARE(int(frame::crcOf(frame::withCrc(in))), 0);
 }
 
-void TestFrame::longToString_data() {
+void TestFrame::bigEndian32_data() {
     QTest::addColumn<int>("num");
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("0") << 0 << hex("00000000");
@@ -85,17 +85,17 @@ void TestFrame::longToString_data() {
     QTest::newRow("int max") << 2147483647 << hex("7FFFFFFF");
 }
 
-void TestFrame::longToString() {
+void TestFrame::bigEndian32() {
     QFETCH(int, num);
     QFETCH(QByteArray, bytes);
-    const auto r = frame::Long_to_string(num);
+    const auto r = frame::bigEndian32(num);
     QVERIFY(r.has_value());
     QCOMPARE(*r, bytes);
 }
 
-void TestFrame::longToStringRefusesNegative() {
-    QVERIFY(!frame::Long_to_string(-1).has_value());
-    QVERIFY(!frame::Long_to_string(-2147483647 - 1).has_value());
+void TestFrame::bigEndian32RefusesNegative() {
+    QVERIFY(!frame::bigEndian32(-1).has_value());
+    QVERIFY(!frame::bigEndian32(-2147483647 - 1).has_value());
 }
 
 void TestFrame::answerCheck_data() {
@@ -105,8 +105,8 @@ void TestFrame::answerCheck_data() {
     QTest::newRow("empty") << QByteArray() << false << 0;
     QTest::newRow("one byte 00") << hex("00") << true << 0;
     QTest::newRow("intact F5 answer")
-        << frame::Control_summ(hex("3E01F5")) << true << int(frame::crcOf(hex("3E01F5")));
-    QByteArray bad = frame::Control_summ(hex("3E01F5"));
+        << frame::withCrc(hex("3E01F5")) << true << int(frame::crcOf(hex("3E01F5")));
+    QByteArray bad = frame::withCrc(hex("3E01F5"));
     bad[3] = char(bad[3] ^ 0x01);
     QTest::newRow("flipped CRC") << bad << false << int(frame::crcOf(hex("3E01F5")));
 }

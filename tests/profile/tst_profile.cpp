@@ -213,12 +213,11 @@ void TestProfile::fullApplySendsThePagesFrames() {
     // The frames the settings page and the table window build for the same values.
     const sensor::SensorContext ctx{quint8(1), false, 0, 176};
     ScriptedDialog yes;
-    sensor::ModeInputs in;
-    in.option = sensor::ModeOption::R_a;
-    in.tartab1 = true;
-    in.sgla = 5;
-    in.Termokompens = true; // "Откл. Термокомпенсацию"
-    const QByteArray mode = *sensor::Set_mode(ctx, in, yes).frame;
+    sensor::Mode m;
+    m.output = sensor::Output::Analog;
+    m.litres = true;
+    const sensor::Smoothing smoothing{5, true}; // "Откл. Термокомпенсацию"
+    const QByteArray mode = *sensor::setMode(ctx, m, smoothing, yes).frame;
     yes.inputAnswers.enqueue(QStringLiteral("7"));
     tables::TableTexts table;
     for (int i = 0; i < TablePoints; ++i) {
@@ -227,12 +226,12 @@ void TestProfile::fullApplySendsThePagesFrames() {
     }
     const QList<QByteArray> expected{
         mode,
-        *sensor::Command1(ctx, QStringLiteral("15"), yes).frame,
-        *sensor::set_lo_data(ctx, QStringLiteral("40000"), yes).frame,
-        *sensor::set_hi_data(ctx, QStringLiteral("88000"), yes).frame,
+        *sensor::setLampThreshold(ctx, QStringLiteral("15"), yes).frame,
+        *sensor::enterEmptyLevel(ctx, QStringLiteral("40000"), yes).frame,
+        *sensor::enterFullLevel(ctx, QStringLiteral("88000"), yes).frame,
         *tables::writeRequest(1, 176, table).frame,
         mode,
-        *sensor::net(ctx, yes).frame,
+        *sensor::setNetAddress(ctx, yes).frame,
         // read back at the new address
         frame::request(7, 0xFC),
         frame::request(7, 0xF0),

@@ -103,7 +103,7 @@ void TestReplay::convStr() {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, message);
     ScriptedDialog dlg;
-    QCOMPARE(conv_str(text, dlg).toHex(), bytes.toHex());
+    QCOMPARE(hexToBytesOrWarn(text, dlg).toHex(), bytes.toHex());
     QCOMPARE(dlg.messages(), message ? QStringList{HexMessage} : QStringList());
 }
 

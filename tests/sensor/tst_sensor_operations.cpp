@@ -49,13 +49,9 @@ private slots:
     void direct_data();
     void direct();
     void directNoSensorComesFirst();
-    void modeByte_data();
-    void modeByte();
     void setMode_data();
     void setMode();
     void setModeRefusals();
-    void outModes_data();
-    void outModes();
     void netAddress_data();
     void netAddress();
     void netRefusals();
@@ -101,18 +97,18 @@ void TestSensorOperations::requestLengths() {
     dlg.inputAnswers.enqueue(QStringLiteral("12"));
     const SensorContext ctx = connectedSensor(firmware);
     const QMap<QString, std::function<Outcome()>> ops = {
-        {"hig", [&] { return hig(ctx, dlg); }},
-        {"low", [&] { return low(ctx, dlg); }},
-        {"sdv_hi", [&] { return sdv_hi(ctx, "5", dlg); }},
-        {"sdv_low", [&] { return sdv_low(ctx, "5", dlg); }},
-        {"set_hi_data", [&] { return set_hi_data(ctx, "100000", dlg); }},
-        {"set_lo_data", [&] { return set_lo_data(ctx, "50000", dlg); }},
-        {"Set_mode", [&] { return Set_mode(ctx, ModeInputs{}, dlg); }},
-        {"net", [&] { return net(ctx, dlg); }},
-        {"Command1", [&] { return Command1(ctx, "10", dlg); }},
-        {"Vvod_PWD", [&] { return Vvod_PWD(ctx, dlg); }},
-        {"Chg_pass", [&] { return Chg_pass(ctx, dlg); }},
-        {"Opros", [&] { return Opros(); }},
+        {"hig", [&] { return sensor::setFullToCurrent(ctx, dlg); }},
+        {"low", [&] { return sensor::setEmptyToCurrent(ctx, dlg); }},
+        {"sdv_hi", [&] { return sensor::shiftFull(ctx, "5", dlg); }},
+        {"sdv_low", [&] { return sensor::shiftEmpty(ctx, "5", dlg); }},
+        {"set_hi_data", [&] { return sensor::enterFullLevel(ctx, "100000", dlg); }},
+        {"set_lo_data", [&] { return sensor::enterEmptyLevel(ctx, "50000", dlg); }},
+        {"Set_mode", [&] { return sensor::setMode(ctx, Mode{}, Smoothing{}, dlg); }},
+        {"net", [&] { return sensor::setNetAddress(ctx, dlg); }},
+        {"Command1", [&] { return sensor::setLampThreshold(ctx, "10", dlg); }},
+        {"Vvod_PWD", [&] { return sensor::enterPassword(ctx, dlg); }},
+        {"Chg_pass", [&] { return sensor::changePassword(ctx, dlg); }},
+        {"Opros", [&] { return sensor::networkPoll(); }},
     };
     const Outcome o = ops.value(op)();
     QVERIFY(o.frame.has_value());
@@ -140,7 +136,7 @@ void TestSensorOperations::setToCurrent() {
     QFETCH(QString, log);
     ScriptedDialog dlg;
     const SensorContext ctx = connectedSensor(firmware);
-    const Outcome o = full ? hig(ctx, dlg) : low(ctx, dlg);
+    const Outcome o = full ? sensor::setFullToCurrent(ctx, dlg) : sensor::setEmptyToCurrent(ctx, dlg);
     QCOMPARE(frameHex(o), frame);
     QCOMPARE(o.logLines, QStringList{log});
     QVERIFY(o.showFrame);
@@ -182,7 +178,7 @@ void TestSensorOperations::setToCurrentRefusals() {
         ctx.address.reset();
     ctx.noData = noData;
     ctx.modeByte = static_cast<quint8>(mode);
-    const Outcome o = full ? hig(ctx, dlg) : low(ctx, dlg);
+    const Outcome o = full ? sensor::setFullToCurrent(ctx, dlg) : sensor::setEmptyToCurrent(ctx, dlg);
     QVERIFY(!o.frame);
     QCOMPARE(dlg.messages(), messages);
     QCOMPARE(dlg.calls.size(), messages.size());
@@ -229,7 +225,7 @@ void TestSensorOperations::shift() {
     QFETCH(QStringList, log);
     ScriptedDialog dlg;
     const SensorContext ctx = connectedSensor(0);
-    const Outcome o = full ? sdv_hi(ctx, text, dlg) : sdv_low(ctx, text, dlg);
+    const Outcome o = full ? sensor::shiftFull(ctx, text, dlg) : sensor::shiftEmpty(ctx, text, dlg);
     QCOMPARE(frameHex(o), frame);
     QCOMPARE(dlg.messages(), messages);
     QCOMPARE(o.logLines, log);
@@ -240,8 +236,8 @@ void TestSensorOperations::shiftQuestionAndNo() {
     ScriptedDialog dlg;
     dlg.yesNoAnswers << false << false;
     const SensorContext ctx = connectedSensor(0);
-    QVERIFY(!sdv_hi(ctx, "5", dlg).frame);
-    QVERIFY(!sdv_low(ctx, "5", dlg).frame);
+    QVERIFY(!sensor::shiftFull(ctx, "5", dlg).frame);
+    QVERIFY(!sensor::shiftEmpty(ctx, "5", dlg).frame);
     QCOMPARE(kinds(dlg), (QStringList{"question", "question"}));
     QCOMPARE(dlg.calls[0].text,
              QStringLiteral("Сейчас будет сдвинут верхний уровень. Вы уверены что это нужно?"));
@@ -252,9 +248,9 @@ void TestSensorOperations::shiftQuestionAndNo() {
     ScriptedDialog dlg2;
     SensorContext none = ctx;
     none.address.reset();
-    QVERIFY(!sdv_hi(none, "5", dlg2).frame);
+    QVERIFY(!sensor::shiftFull(none, "5", dlg2).frame);
     QVERIFY(dlg2.calls.isEmpty());
-    QVERIFY(!sdv_hi(none, "2000", dlg2).frame);
+    QVERIFY(!sensor::shiftFull(none, "2000", dlg2).frame);
     QCOMPARE(dlg2.messages(), QStringList{"Значения могут быть от -1000 до 1000"});
 }
 
@@ -291,7 +287,7 @@ void TestSensorOperations::direct() {
     QFETCH(QString, log);
     ScriptedDialog dlg;
     const SensorContext ctx = connectedSensor(firmware);
-    const Outcome o = full ? set_hi_data(ctx, text, dlg) : set_lo_data(ctx, text, dlg);
+    const Outcome o = full ? sensor::enterFullLevel(ctx, text, dlg) : sensor::enterEmptyLevel(ctx, text, dlg);
     QCOMPARE(frameHex(o), frame);
     if (frame == "none") {
         QCOMPARE(dlg.messages(),
@@ -314,45 +310,15 @@ void TestSensorOperations::directNoSensorComesFirst() {
     ScriptedDialog dlg;
     SensorContext ctx = connectedSensor(0);
     ctx.address.reset();
-    QVERIFY(!set_hi_data(ctx, "abc", dlg).frame);
-    QVERIFY(!set_lo_data(ctx, "100", dlg).frame);
+    QVERIFY(!sensor::enterFullLevel(ctx, "abc", dlg).frame);
+    QVERIFY(!sensor::enterEmptyLevel(ctx, "100", dlg).frame);
     QCOMPARE(dlg.messages(),
              (QStringList{"Установите вменяемый уровень", "Установите вменяемый уровень"}));
 
     ScriptedDialog no;
     no.yesNoAnswers << false;
-    QVERIFY(!set_hi_data(connectedSensor(0), "100", no).frame);
+    QVERIFY(!sensor::enterFullLevel(connectedSensor(0), "100", no).frame);
     QCOMPARE(kinds(no), QStringList{"question"});
-}
-
-void TestSensorOperations::modeByte_data() {
-    QTest::addColumn<int>("option");
-    QTest::addColumn<int>("flags"); // iinv 1, usredn 2, D_4096 4, tartab1 8, per_sents 16
-    QTest::addColumn<int>("expected");
-    QTest::newRow("RS-485 bare") << int(ModeOption::R485) << 0 << 0;
-    QTest::newRow("analogue") << int(ModeOption::R_a) << 0 << 2;
-    QTest::newRow("frequency") << int(ModeOption::R_f) << 0 << 4;
-    QTest::newRow("periodic") << int(ModeOption::R_p) << 0 << 6;
-    QTest::newRow("periodic RS-485") << int(ModeOption::R_p485) << 0 << 16;
-    QTest::newRow("analogue, smoothing, litres") << int(ModeOption::R_a) << (2 | 8) << 74;
-    QTest::newRow("inverted") << int(ModeOption::R485) << 1 << 1;
-    QTest::newRow("range 4096") << int(ModeOption::R485) << 4 << 128;
-    QTest::newRow("percent") << int(ModeOption::R485) << 16 << 32;
-    QTest::newRow("everything") << int(ModeOption::R_p485) << 31 << 16 + 1 + 8 + 128 + 64 + 32;
-}
-
-void TestSensorOperations::modeByte() {
-    QFETCH(int, option);
-    QFETCH(int, flags);
-    QFETCH(int, expected);
-    ModeInputs in;
-    in.option = ModeOption(option);
-    in.iinv = flags & 1;
-    in.usredn = flags & 2;
-    in.D_4096 = flags & 4;
-    in.tartab1 = flags & 8;
-    in.per_sents = flags & 16;
-    QCOMPARE(int(modeByteOf(in)), expected);
 }
 
 void TestSensorOperations::setMode_data() {
@@ -378,13 +344,11 @@ void TestSensorOperations::setMode() {
     QFETCH(QString, frame);
     QFETCH(QString, log);
     ScriptedDialog dlg;
-    ModeInputs in;
-    in.option = ModeOption::R_a;
-    in.usredn = true;
-    in.tartab1 = true;
-    in.sgla = sgla;
-    in.Termokompens = termo;
-    const Outcome o = Set_mode(connectedSensor(firmware), in, dlg);
+    Mode m;
+    m.output = Output::Analog;
+    m.averaging = true;
+    m.litres = true;
+    const Outcome o = sensor::setMode(connectedSensor(firmware), m, Smoothing{sgla, termo}, dlg);
     QCOMPARE(frameHex(o), frame);
     QCOMPARE(o.logLines, QStringList{log});
     QCOMPARE(kinds(dlg), QStringList{"question"});
@@ -392,7 +356,7 @@ void TestSensorOperations::setMode() {
         dlg.calls[0].text,
         QStringLiteral("Сейчас будет изменен режим работы датчика. Вы уверены что это нужно?"));
     QVERIFY(o.showFrame);
-    QVERIFY(o.setModeYes);
+    QVERIFY(o.refreshSettings);
 }
 
 void TestSensorOperations::setModeRefusals() {
@@ -401,62 +365,24 @@ void TestSensorOperations::setModeRefusals() {
     SensorContext ctx = connectedSensor(176);
     ctx.address.reset();
     ctx.noData = true;
-    Outcome o = Set_mode(ctx, ModeInputs{}, dlg);
+    Outcome o = sensor::setMode(ctx, Mode{}, Smoothing{}, dlg);
     QVERIFY(!o.frame);
-    QVERIFY(!o.setModeYes);
+    QVERIFY(!o.refreshSettings);
     QCOMPARE(dlg.messages(), QStringList{NotConnected});
     QCOMPARE(o.logLines, QStringList{"Cmd Change mode to: Датчик не подключен!"});
 
     ScriptedDialog quiet;
     ctx.noData = false;
-    o = Set_mode(ctx, ModeInputs{}, quiet);
+    o = sensor::setMode(ctx, Mode{}, Smoothing{}, quiet);
     QVERIFY(!o.frame);
     QVERIFY(quiet.calls.isEmpty());
 
     ScriptedDialog no;
     no.yesNoAnswers << false;
-    o = Set_mode(connectedSensor(176), ModeInputs{}, no);
+    o = sensor::setMode(connectedSensor(176), Mode{}, Smoothing{}, no);
     QVERIFY(!o.frame);
     QVERIFY(o.logLines.isEmpty());
-    QVERIFY(!o.setModeYes);
-}
-
-void TestSensorOperations::outModes_data() {
-    QTest::addColumn<int>("m");
-    QTest::addColumn<bool>("fw172");
-    QTest::addColumn<int>("option"); // -1: option buttons left as they are
-    QTest::addColumn<int>("flags");  // iinv 1, usredn 2, D_4096 4, tartab 8, per_sents 16
-    QTest::addColumn<int>("range");
-    QTest::newRow("0x00") << 0x00 << false << int(ModeOption::R485) << 0 << 1024;
-    QTest::newRow("0x00 with 172") << 0x00 << true << int(ModeOption::R485) << 0 << 1024;
-    QTest::newRow("0x80") << 0x80 << false << int(ModeOption::R485) << 4 << 4096;
-    QTest::newRow("0x80 with 172") << 0x80 << true << int(ModeOption::R485) << 4 << 256;
-    QTest::newRow("0x4A") << 0x4A << false << int(ModeOption::R_a) << (2 | 8) << 1024;
-    QTest::newRow("0x25") << 0x25 << false << int(ModeOption::R_f) << (1 | 16) << 1024;
-    QTest::newRow("0x06") << 0x06 << false << int(ModeOption::R_p) << 0 << 1024;
-    QTest::newRow("0x10") << 0x10 << false << int(ModeOption::R_p485) << 0 << 1024;
-    QTest::newRow("0x12") << 0x12 << false << -1 << 0 << 1024;
-    QTest::newRow("0x14") << 0x14 << false << -1 << 0 << 1024;
-    QTest::newRow("0x9F") << 0x9F << false << -1 << (1 | 2 | 4) << 4096;
-}
-
-void TestSensorOperations::outModes() {
-    QFETCH(int, m);
-    QFETCH(bool, fw172);
-    QFETCH(int, option);
-    QFETCH(int, flags);
-    QFETCH(int, range);
-    const ModeDisplay d = Out_modes(static_cast<quint8>(m), fw172);
-    QCOMPARE(d.option.has_value(), option >= 0);
-    if (option >= 0)
-        QCOMPARE(int(*d.option), option);
-    QCOMPARE(d.iinv, bool(flags & 1));
-    QCOMPARE(d.usredn, bool(flags & 2));
-    QCOMPARE(d.D_4096, bool(flags & 4));
-    QCOMPARE(d.tartab, bool(flags & 8));
-    QCOMPARE(d.per_sents, bool(flags & 16));
-    QCOMPARE(d.Ur_progressBar, range);
-    QCOMPARE(d.modeText, QString::number(m));
+    QVERIFY(!o.refreshSettings);
 }
 
 void TestSensorOperations::netAddress_data() {
@@ -497,7 +423,7 @@ void TestSensorOperations::netAddress() {
     QFETCH(QString, log);
     ScriptedDialog dlg;
     dlg.inputAnswers.enqueue(typed);
-    const Outcome o = net(connectedSensor(firmware, 1), dlg);
+    const Outcome o = sensor::setNetAddress(connectedSensor(firmware, 1), dlg);
     QCOMPARE(dlg.calls[0].kind, QStringLiteral("input"));
     QCOMPARE(dlg.calls[0].text, QStringLiteral("Введите новый сетевой номер"));
     QCOMPARE(dlg.calls[0].title, QStringLiteral("Ввод сетевого номера"));
@@ -506,7 +432,7 @@ void TestSensorOperations::netAddress() {
     QCOMPARE(dlg.messages(), message.isEmpty() ? QStringList() : QStringList{message});
     QCOMPARE(o.logLines, log.isEmpty() ? QStringList() : QStringList{log});
     QCOMPARE(o.showFrame, o.frame.has_value());
-    QVERIFY(!o.setModeYes);
+    QVERIFY(!o.refreshSettings);
 }
 
 void TestSensorOperations::netRefusals() {
@@ -514,14 +440,14 @@ void TestSensorOperations::netRefusals() {
     ScriptedDialog dlg;
     SensorContext ctx = connectedSensor(0, 9);
     ctx.noData = true;
-    Outcome o = net(ctx, dlg);
+    Outcome o = sensor::setNetAddress(ctx, dlg);
     QVERIFY(!o.frame);
     QCOMPARE(kinds(dlg), QStringList{"message"});
     QCOMPARE(o.logLines, QStringList{"Cmd Set New net addr: Датчик не подключен!"});
 
     // Cancelled input box: nothing.
     ScriptedDialog cancel;
-    o = net(connectedSensor(0, 9), cancel);
+    o = sensor::setNetAddress(connectedSensor(0, 9), cancel);
     QVERIFY(!o.frame);
     QCOMPARE(kinds(cancel), QStringList{"input"});
     QCOMPARE(cancel.calls[0].extra, QStringLiteral("9"));
@@ -531,7 +457,7 @@ void TestSensorOperations::netRefusals() {
     none.inputAnswers.enqueue(QStringLiteral("5"));
     ctx = connectedSensor(0);
     ctx.address.reset();
-    o = net(ctx, none);
+    o = sensor::setNetAddress(ctx, none);
     QVERIFY(!o.frame);
     QCOMPARE(kinds(none), (QStringList{"input", "message"}));
     QCOMPARE(none.calls[0].extra, QString());
@@ -568,7 +494,7 @@ void TestSensorOperations::lampLevel() {
     SensorContext ctx = connectedSensor(0);
     if (!selected)
         ctx.address.reset();
-    const Outcome o = Command1(ctx, text, dlg);
+    const Outcome o = sensor::setLampThreshold(ctx, text, dlg);
     QCOMPARE(frameHex(o), frame);
     QCOMPARE(kinds(dlg), calls);
     if (calls == QStringList{"message"})
@@ -577,7 +503,7 @@ void TestSensorOperations::lampLevel() {
         QCOMPARE(dlg.calls[0].text, QStringLiteral("Сейчас будет новый уровень аварийного "
                                                    "остатка топлива. Вы уверены что это нужно?"));
     QCOMPARE(o.logLines, log.isEmpty() ? QStringList() : QStringList{log});
-    QCOMPARE(o.setModeYes, o.frame.has_value());
+    QCOMPARE(o.refreshSettings, o.frame.has_value());
     QVERIFY(!o.showFrame);
 }
 
@@ -612,15 +538,15 @@ void TestSensorOperations::refusedText() {
     SensorContext ctx = connectedSensor(176);
     if (!selected)
         ctx.address.reset();
-    const Outcome o = op == "lamp"         ? Command1(ctx, text, dlg)
-                      : op == "shift full" ? sdv_hi(ctx, text, dlg)
-                                           : sdv_low(ctx, text, dlg);
+    const Outcome o = op == "lamp"         ? sensor::setLampThreshold(ctx, text, dlg)
+                      : op == "shift full" ? sensor::shiftFull(ctx, text, dlg)
+                                           : sensor::shiftEmpty(ctx, text, dlg);
     QCOMPARE(kinds(dlg), QStringList{"message"});
     QCOMPARE(dlg.messages(), QStringList{message});
     QCOMPARE(frameHex(o), QStringLiteral("none"));
     QVERIFY(!o.clearPending);
     QVERIFY(o.logLines.isEmpty());
-    QVERIFY(!o.setModeYes);
+    QVERIFY(!o.refreshSettings);
 }
 
 void TestSensorOperations::password_data() {
@@ -654,7 +580,7 @@ void TestSensorOperations::password() {
     ScriptedDialog dlg;
     dlg.inputAnswers.enqueue(typed);
     const SensorContext ctx = connectedSensor(firmware);
-    const Outcome o = change ? Chg_pass(ctx, dlg) : Vvod_PWD(ctx, dlg);
+    const Outcome o = change ? sensor::changePassword(ctx, dlg) : sensor::enterPassword(ctx, dlg);
     QVERIFY(o.clearPending);
     QCOMPARE(frameHex(o), frame);
     const auto& input = dlg.calls[change ? 1 : 0];
@@ -676,14 +602,14 @@ void TestSensorOperations::password() {
 
 void TestSensorOperations::passwordCancelAndNoSensor() {
     ScriptedDialog cancel; // empty queue: the input box is cancelled
-    Outcome o = Vvod_PWD(connectedSensor(0), cancel);
+    Outcome o = sensor::enterPassword(connectedSensor(0), cancel);
     QVERIFY(o.clearPending); // the pending request is dropped all the same
     QVERIFY(!o.frame);
     QCOMPARE(kinds(cancel), QStringList{"input"});
 
     ScriptedDialog empty;
     empty.inputAnswers.enqueue(QString());
-    o = Chg_pass(connectedSensor(0), empty);
+    o = sensor::changePassword(connectedSensor(0), empty);
     QVERIFY(o.clearPending);
     QVERIFY(!o.frame);
     QCOMPARE(kinds(empty), (QStringList{"question", "input"}));
@@ -692,18 +618,18 @@ void TestSensorOperations::passwordCancelAndNoSensor() {
     none.inputAnswers.enqueue(QStringLiteral("123"));
     SensorContext ctx = connectedSensor(0);
     ctx.address.reset();
-    o = Vvod_PWD(ctx, none);
+    o = sensor::enterPassword(ctx, none);
     QVERIFY(!o.frame);
     QCOMPARE(none.messages(), QStringList{"Установите допустимый пароль"});
 
     ScriptedDialog off;
     ctx = connectedSensor(0);
     ctx.noData = true;
-    o = Vvod_PWD(ctx, off);
+    o = sensor::enterPassword(ctx, off);
     QVERIFY(o.clearPending);
     QCOMPARE(kinds(off), QStringList{"message"});
     QCOMPARE(o.logLines, QStringList{"Cmd Enter Password: Датчик не подключен!"});
-    o = Chg_pass(ctx, off);
+    o = sensor::changePassword(ctx, off);
     QCOMPARE(o.logLines, QStringList{"Cmd New Password: Датчик не подключен!"});
 }
 
@@ -711,7 +637,7 @@ void TestSensorOperations::changePasswordAskedFirst() {
     ScriptedDialog dlg;
     dlg.yesNoAnswers << false;
     dlg.inputAnswers.enqueue(QStringLiteral("5"));
-    const Outcome o = Chg_pass(connectedSensor(0), dlg);
+    const Outcome o = sensor::changePassword(connectedSensor(0), dlg);
     QVERIFY(!o.frame);
     QVERIFY(o.clearPending);
     QCOMPARE(kinds(dlg), QStringList{"question"});
@@ -721,12 +647,12 @@ void TestSensorOperations::changePasswordAskedFirst() {
 }
 
 void TestSensorOperations::networkPoll() {
-    const Outcome o = Opros();
+    const Outcome o = sensor::networkPoll();
     QCOMPARE(frameHex(o), QStringLiteral("31FFDC"));
     QVERIFY(o.clearPending);
     QVERIFY(o.showFrame);
-    QVERIFY(o.setNetOpr);
-    QVERIFY(o.setModeYes);
+    QVERIFY(o.startsNetworkPoll);
+    QVERIFY(o.refreshSettings);
     QCOMPARE(o.logLines, QStringList{"Cmd Ask Net "});
 }
 

@@ -21,6 +21,8 @@ private slots:
     void accessCodeIsThreeFixedBytes();
     void buildRequest_data();
     void buildRequest();
+    void builders_data();
+    void builders();
     void encodeU32_data();
     void encodeU32();
     void encodeShift_data();
@@ -86,6 +88,49 @@ void TestSensorRequests::buildRequest() {
                                   withCode, data)
                  .toHex(),
              expected.toHex());
+}
+
+// Each request's builder: the exact frame and its log line.
+void TestSensorRequests::builders_data() {
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<QString>("expectedFrame");
+    QTest::addColumn<QString>("expectedLog");
+    const auto row = [](const char* name, const Request& r, const char* frame, const char* log) {
+        QTest::newRow(name) << r.frame << r.logLine << frame << QString::fromUtf8(log);
+    };
+    row("empty to current, 1.7.4", setToCurrentRequest(1, 174, Level::Empty), "3101FABB",
+        "Cmd SetLow ");
+    row("full to current, 1.7.6", setToCurrentRequest(1, 176, Level::Full), "3101F55AC396DB",
+        "Cmd SetHight ");
+    row("shift empty -5", shiftRequest(3, 175, Level::Empty, -5), "3103F95AC396FFFBA9",
+        "Cmd Shift Low: -5");
+    row("shift full 1000, 1.7.4", shiftRequest(3, 174, Level::Full, 1000), "3103F403E8AC",
+        "Cmd Shift Hight: 1000");
+    row("direct empty as typed", directLevelRequest(1, 176, Level::Empty, 12345, " 12345 "),
+        "3101ED5AC39600003039E4", "Cmd Enter Direct LO_data =  12345 ");
+    row("direct full", directLevelRequest(1, 176, Level::Full, 2000000000),
+        "3101EC5AC3967735940095", "Cmd Enter Direct HI_data = 2000000000");
+    row("mode with smoothing, 1.7.6", modeRequest(1, 176, 74, {5, true}), "3101F25AC3964A8531",
+        "Cmd Change mode to 74 sgla 5");
+    row("mode without smoothing, 1.7.5", modeRequest(1, 175, 74, {5, true}), "3101F25AC3964A1E",
+        "Cmd Change mode to 74 sgla 5");
+    row("lamp", lampThresholdRequest(1, 176, 15), "3101EE5AC3960F3A", "Cmd Set Lamp Level: 15");
+    row("address, 1.7.4", netAddressRequest(1, 174, 7), "3101FB0755", "Cmd Set New net addr = 7");
+    row("password entered as typed", passwordRequest(1, 176, PasswordUse::Enter, 0, "0"),
+        "3101F85AC39600000000E9", "Cmd Enter Password = 0");
+    row("password changed", passwordRequest(1, 176, PasswordUse::Change, 1234),
+        "3101F75AC396000004D2C3", "Cmd New Password = 1234");
+    row("network poll", networkPollRequest(), "31FFDC", "Cmd Ask Net ");
+}
+
+void TestSensorRequests::builders() {
+    QFETCH(QByteArray, frame);
+    QFETCH(QString, log);
+    QFETCH(QString, expectedFrame);
+    QFETCH(QString, expectedLog);
+    QCOMPARE(QString::fromLatin1(frame.toHex().toUpper()), expectedFrame);
+    QCOMPARE(log, expectedLog);
 }
 
 void TestSensorRequests::encodeU32_data() {

@@ -1,6 +1,7 @@
 #include "base/tones.h"
 #include "link/frame.h"
 #include "link/port.h"
+#include "session/exchange.h"
 #include "session/session.h"
 #include "support/scripted_dialog.h"
 #include "test_support.h"
@@ -115,7 +116,7 @@ struct Recorder {
                              Q_UNUSED(d);
                          });
         QObject::connect(&s, &Session::modeReported,
-                         [this](const sensor::ModeDisplay& m) { events << "modes " + m.modeText; });
+                         [this, &s](const sensor::Mode&) { events << "modes " + s.modeText(); });
         QObject::connect(&s, &Session::smoothingReported,
                          [this](quint8 b) { events << QString("smoothing %1").arg(b); });
         QObject::connect(&s, &Session::lampThresholdReported,
@@ -180,6 +181,8 @@ private slots:
     void staleBacklogDropped();
     void identityRetried_data();
     void identityRetried();
+    void checkedExchange_data();
+    void checkedExchange();
 
 private:
     std::unique_ptr<Recorder> rec;
@@ -338,7 +341,7 @@ void TestSession::fourShortWritesClosePort() {
 }
 
 void TestSession::networkPollRefillsList() {
-    s->apply(sensor::Opros());
+    s->apply(sensor::networkPoll());
     rec->logLines.clear();
     s->setPending({});
     port->incoming.enqueue(QByteArray::fromHex("0105"));
@@ -351,7 +354,7 @@ void TestSession::networkPollRefillsList() {
 }
 
 void TestSession::networkPollTooLongIgnored() {
-    s->apply(sensor::Opros());
+    s->apply(sensor::networkPoll());
     rec->logLines.clear();
     s->setPending({});
     port->incoming.enqueue(QByteArray(20, '\2'));
@@ -501,6 +504,65 @@ void TestSession::identityRetried() {
     QCOMPARE(sent, requests);
     QCOMPARE(s->firmware(), 176);
     QVERIFY(!s->identityMissing());
+}
+
+// The scripted exchange: the answer with the expected code is picked out of
+// what came, a late answer of another code sends the request once more.
+void TestSession::checkedExchange_data() {
+    using K = session::ExchangeError::Kind;
+    QTest::addColumn<QByteArrayList>("replies"); // what comes after each write
+    QTest::addColumn<int>("expected");           // -1: no code expected
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("writes");
+    const QByteArray mode = answer(1, 0xF2, QByteArray(1, 0x4A));
+    const QByteArray data = answer(1, 0xF0, QByteArray(20, '\1'));
+    QTest::newRow("the expected answer")
+        << QByteArrayList{mode} << 0xF2 << int(K::None) << "" << mode << 1;
+    QTest::newRow("behind a late poll answer")
+        << QByteArrayList{data + mode} << 0xF2 << int(K::None) << "" << mode << 1;
+    QTest::newRow("a late poll answer alone: asked again")
+        << QByteArrayList{data, mode} << 0xF2 << int(K::None) << "" << mode << 2;
+    QTest::newRow("the address write answered from the new address")
+        << QByteArrayList{answer(7, 0xFB)} << 0xFB << int(K::None) << "" << answer(7, 0xFB) << 1;
+    QTest::newRow("refused") << QByteArrayList{answer(1, 0xFD)} << 0xF2 << int(K::Refused)
+                             << "Неверный пароль." << answer(1, 0xFD) << 1;
+    QTest::newRow("frequency mode") << QByteArrayList{answer(1, 0xFE, QByteArray::fromHex("0102"))}
+                                    << 0xF2 << int(K::FrequencyMode) << "Датчик в частотном режиме."
+                                    << answer(1, 0xFE, QByteArray::fromHex("0102")) << 1;
+    QTest::newRow("another code twice")
+        << QByteArrayList{answer(1, 0xF5), answer(1, 0xF5)} << 0xF2 << int(K::WrongAnswer)
+        << "Ответ не соответствует запросу (3E 01 F5 " +
+               QString::fromLatin1(answer(1, 0xF5).right(1).toHex().toUpper()) + ")"
+        << QByteArray() << 2;
+    QTest::newRow("bytes without a frame")
+        << QByteArrayList{QByteArray::fromHex("0102")} << 0xF2 << int(K::WrongAnswer)
+        << "Ответ не соответствует запросу (01 02)" << QByteArray() << 1;
+    QTest::newRow("silence") << QByteArrayList{QByteArray()} << 0xF2 << int(K::NoAnswer)
+                             << "Нет ответа от датчика с адресом 1" << QByteArray() << 1;
+    QTest::newRow("no code expected: what came")
+        << QByteArrayList{QByteArray::fromHex("0105")} << -1 << int(K::None) << ""
+        << QByteArray::fromHex("0105") << 1;
+}
+
+void TestSession::checkedExchange() {
+    QFETCH(QByteArrayList, replies);
+    QFETCH(int, expected);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, writes);
+    wire.incoming << QByteArray(); // nothing came before the question
+    for (const QByteArray& r : replies)
+        wire.incoming << r;
+    const QByteArray request = frame::request(1, 0xF2, QByteArray(1, 0x4A));
+    const session::Exchanged e = session::exchange(
+        *s, 1, request, expected < 0 ? std::nullopt : std::optional<quint8>(quint8(expected)), 30);
+    QCOMPARE(int(e.error.kind), kind);
+    QCOMPARE(e.error.text, text);
+    QCOMPARE(e.answer, answer);
+    QCOMPARE(wire.written, QList<QByteArray>(writes, request));
 }
 
 QTEST_GUILESS_MAIN(TestSession)

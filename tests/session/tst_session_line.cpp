@@ -83,7 +83,7 @@ void TestSessionLine::lockedSensorRefusesWrite() {
     session->tick(); // a data answer: the sensor counts as connected
     ScriptedDialog answers;
     answers.inputAnswers.enqueue(QStringLiteral("77"));
-    session->apply(sensor::net(session->context(), answers));
+    session->apply(sensor::setNetAddress(session->context(), answers));
     QVERIFY(!session->pending().isEmpty());
     session->tick(); // the address write out
     session->tick(); // refused

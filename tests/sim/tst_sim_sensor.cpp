@@ -39,7 +39,7 @@ std::shared_ptr<SimSensor> steadySensor(quint8 firmware = 176) {
 // Everything the sensor puts on the line for one request (the CRC is added).
 QByteArray ask(SimSensor& sensor, const QByteArray& withoutCrc) {
     QByteArray out;
-    for (const SimReply& r : sensor.onHostBytes(frame::Control_summ(withoutCrc)))
+    for (const SimReply& r : sensor.onHostBytes(frame::withCrc(withoutCrc)))
         out.append(r.bytes);
     return out;
 }
@@ -390,7 +390,7 @@ void TestSimSensor::tableWriteReadRoundTrip() {
                 body.append(char(v & 0xFF));
             }
         }
-        const QByteArray request = frame::Control_summ(writeRequest(quint8(fw), 1, 0xF1, body));
+        const QByteArray request = frame::withCrc(writeRequest(quint8(fw), 1, 0xF1, body));
         QCOMPARE(request.size(), fw > 174 ? 87 : 84);
         QByteArray answer;
         for (const SimReply& r : s->onHostBytes(request))
@@ -424,13 +424,13 @@ void TestSimSensor::frequencyMode() {
 void TestSimSensor::silence_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("wrong CRC") << hx("3101F0C4");
-    QTest::newRow("other address") << frame::Control_summ(hx("3102F0"));
-    QTest::newRow("unknown command") << frame::Control_summ(hx("3101AA"));
-    QTest::newRow("answer prefix") << frame::Control_summ(hx("3E01F0"));
+    QTest::newRow("other address") << frame::withCrc(hx("3102F0"));
+    QTest::newRow("unknown command") << frame::withCrc(hx("3101AA"));
+    QTest::newRow("answer prefix") << frame::withCrc(hx("3E01F0"));
     QTest::newRow("too short") << hx("3101");
-    QTest::newRow("poll with a command byte") << frame::Control_summ(hx("31FFF0"));
-    QTest::newRow("data poll with data") << frame::Control_summ(hx("3101F000"));
-    QTest::newRow("noise before the request") << (hx("00") + frame::Control_summ(hx("3101F0")));
+    QTest::newRow("poll with a command byte") << frame::withCrc(hx("31FFF0"));
+    QTest::newRow("data poll with data") << frame::withCrc(hx("3101F000"));
+    QTest::newRow("noise before the request") << (hx("00") + frame::withCrc(hx("3101F0")));
     QTest::newRow("empty") << QByteArray();
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 // A read answer from address 1 carrying the given 80 data bytes.
 QByteArray readAnswer(const QByteArray& data) {
-    return frame::Control_summ(QByteArray::fromHex("3E01EF") + data);
+    return frame::withCrc(QByteArray::fromHex("3E01EF") + data);
 }
 
 // 80 data bytes: reading of point i = 1000 + i, litres of point i = 50 * i.
@@ -209,7 +209,7 @@ void TestTableFrames::decodeRefused_data() {
     QTest::addColumn<QString>("error");
     const QByteArray full = readAnswer(distinctData());
     QTest::newRow("83 bytes") << full.left(83) << "ответ из 83 байт, а нужно 84.";
-    QTest::newRow("4 bytes") << frame::Control_summ(QByteArray::fromHex("3E01EF"))
+    QTest::newRow("4 bytes") << frame::withCrc(QByteArray::fromHex("3E01EF"))
                              << "ответ из 4 байт, а нужно 84.";
     QByteArray d = distinctData();
     d[2 * 4] = char(0x80); // reading of point 4 becomes 0x8000

@@ -4,10 +4,12 @@
 #include "firmware/bootloader_session.h"
 #include "firmware/cri_image.h"
 #include "link/frame.h"
+#include "session/timing.h"
 #include "support/pty_sim.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -186,9 +188,13 @@ private slots:
         QCOMPARE(bytes.count("\r\n"), 40);
         QCOMPARE(bytes.split('\r').first().toInt(), points[0].toObject().value("level").toInt());
 
+        QElapsedTimer took;
+        took.start();
         const Run write = run(
             sim({QStringLiteral("--yes"), QStringLiteral("table"), QStringLiteral("write"), file}));
         QCOMPARE(write.code, 0);
+        // The mode waits for the sensor to settle after the table, as in the window.
+        QVERIFY(took.elapsed() >= session::TableSettleMs);
         const QList<QJsonObject> lines = write.json();
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines[0].value(QStringLiteral("points")).toArray(), points);
@@ -340,7 +346,7 @@ private slots:
         QFile f(dir.filePath(QStringLiteral("w.log")));
         QVERIFY(f.open(QIODevice::WriteOnly));
         // An identity answer recorded with its CRC.
-        const QByteArray answer = frame::Control_summ(QByteArray::fromHex("3E01FC002DC7E1B00106"));
+        const QByteArray answer = frame::withCrc(QByteArray::fromHex("3E01FC002DC7E1B00106"));
         f.write("first line\r\n12:00 S485=23:" + answer.toHex().toUpper() + "\r\n");
         f.close();
         const Run r = run({QStringLiteral("--json"), QStringLiteral("replay"), f.fileName()});

@@ -6,41 +6,16 @@
 #include "sim/virtual_port.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonObject>
-#include <QTimer>
 
 namespace ctl {
 
 bool pause(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms) {
-        if (interrupted())
-            return false;
-        QEventLoop loop;
-        QTimer::singleShot(qMin<qint64>(50, ms - t.elapsed()), &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return !interrupted();
+    return session::pause(ms, interrupted);
 }
 
 int usage(Output& out, const QString& text) {
     return out.fail(Usage, QStringLiteral("usage"), text);
-}
-
-sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte) {
-    sensor::ModeInputs in;
-    in.option = sensor::modeOptionOf(m).value_or(sensor::ModeOption::R485);
-    in.iinv = m & 0x01;
-    in.usredn = m & 0x08;
-    in.D_4096 = m & 0x80;
-    in.tartab1 = m & 0x40;
-    in.per_sents = m & 0x20;
-    in.sgla = smoothingByte & 0x0F;
-    in.Termokompens = smoothingByte & 0x80;
-    return in;
 }
 
 QJsonObject dataObject(const sensor::DataAnswer& d) {
@@ -132,55 +107,41 @@ int Link::exchange(const QByteArray& request, std::optional<quint8> expected,
                    QByteArray* answerOut) {
     if (interrupted())
         return out_.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
-    const session::Session::Reply r = session_.call(request, o_.timeoutMs);
+    const session::Exchanged e =
+        session::exchange(session_, address_, request, expected, o_.timeoutMs);
     if (interrupted())
         return out_.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
-    using S = session::Session::Reply::Status;
-    if (r.status == S::PortLost || r.status == S::NoPort)
-        return out_.fail(PortError, QStringLiteral("port"), QStringLiteral("the port is gone"));
-    if (r.status == S::WriteFailed)
-        return out_.fail(NoAnswer, QStringLiteral("no-answer"),
-                         QStringLiteral("Ошибка записи в порт"));
-    if (r.status == S::NoAnswer || r.answer.isEmpty())
-        return out_.fail(NoAnswer, QStringLiteral("no-answer"),
-                         QStringLiteral("Нет ответа от датчика с адресом ") +
-                             QString::number(address_));
-    if (!expected) {
-        session_.receive(r.answer);
-        if (answerOut)
-            *answerOut = r.answer;
-        return Done;
-    }
-    auto answer = frame::findAnswer(r.answer, address_);
-    if (!answer)
-        answer = frame::findAnswer(r.answer, std::nullopt); // a new address answers
-    if (!answer)
-        return out_.fail(NoAnswer, QStringLiteral("bad-answer"),
-                         QStringLiteral("bad answer: ") + frame::hexText(r.answer));
-    session_.receive(*answer);
     if (answerOut)
-        *answerOut = *answer;
-    const quint8 got = quint8(answer->at(2));
-    if (got == code::Refused)
-        return out_.fail(Refused, QStringLiteral("refused"), QStringLiteral("Неверный пароль."));
-    if (got != *expected)
-        return out_.fail(
-            NoAnswer, QStringLiteral("bad-answer"),
-            (status.isEmpty() ? QStringLiteral("Ответ не соответствует запросу") : status) +
-                QStringLiteral(" (") + frame::hexText(*answer) + u')');
-    return Done;
+        *answerOut = e.answer;
+    using K = session::ExchangeError::Kind;
+    switch (e.error.kind) {
+    case K::None:
+        return Done;
+    case K::PortLost:
+        return out_.fail(PortError, QStringLiteral("port"), e.error.text);
+    case K::WriteFailed:
+    case K::NoAnswer:
+        return out_.fail(NoAnswer, QStringLiteral("no-answer"), e.error.text);
+    case K::Refused:
+        return out_.fail(Refused, QStringLiteral("refused"), e.error.text);
+    case K::FrequencyMode:
+    case K::WrongAnswer:
+        break;
+    }
+    return out_.fail(NoAnswer, QStringLiteral("bad-answer"), e.error.text);
 }
 
 int Link::readIdentity() {
     session_.requestIdentity();
     const QByteArray request = session_.pending();
     session_.setPending({});
-    return exchange(request, code::Identity);
+    return exchange(request, sensor::cmd::Identity);
 }
 
 int Link::readData() {
     data.reset();
-    if (const int rc = exchange(frame::request(address_, DataPoll), DataPoll))
+    if (const int rc =
+            exchange(frame::request(address_, sensor::cmd::DataPoll), sensor::cmd::DataPoll))
         return rc;
     if (!data || !data->raw)
         return out_.fail(NoAnswer, QStringLiteral("bad-answer"),

@@ -1,7 +1,6 @@
 #pragma once
 // What every lv300ctl command that talks to a sensor shares: one sensor on an
-// open line, talked to one request at a time through the session; Ctrl-C; the
-// answer codes and the mode byte's names.
+// open line, talked to one request at a time through the session; Ctrl-C.
 
 #include "console.h"
 #include "options.h"
@@ -11,8 +10,10 @@
 #include "base/clock.h"
 #include "base/work_log.h"
 #include "sensor/answers.h"
-#include "sensor/mode_words.h"
+#include "sensor/mode.h"
 #include "sensor/operations.h"
+#include "sensor/requests.h"
+#include "session/exchange.h"
 #include "session/session.h"
 #include "sim/demo_line.h"
 #include "tables/table_frames.h"
@@ -27,20 +28,7 @@ namespace ctl {
 // Sleeps while the event loop runs; false when Ctrl-C came.
 bool pause(int ms);
 
-constexpr quint8 DataPoll = 0xF0;
-
-// Answer codes of the writes.
-namespace code {
-constexpr quint8 Empty = 0xFA, Full = 0xF5, ShiftEmpty = 0xF9, ShiftFull = 0xF4, DirectEmpty = 0xED,
-                 DirectFull = 0xEC, Mode = 0xF2, Address = 0xFB, Lamp = 0xEE,
-                 PasswordEntered = 0xF8, PasswordChanged = 0xF7, Table = 0xF1, TableRead = 0xEF,
-                 Identity = 0xFC, Refused = 0xFD;
-} // namespace code
-
 int usage(Output& out, const QString& text);
-
-// The controls of the settings page as a mode byte shows them.
-sensor::ModeInputs inputsOfByte(quint8 m, quint8 smoothingByte);
 
 // The values of a data answer under plain English keys.
 QJsonObject dataObject(const sensor::DataAnswer& d);
@@ -58,8 +46,8 @@ public:
     // Opens the port and selects the sensor; 0 or the exit code.
     int open();
 
-    // Sends one frame and hands its answer to the session. With an expected
-    // code, the answer must be a frame with that code. 0 or the exit code.
+    // The session's checked exchange (session/exchange.h) with Ctrl-C looked
+    // at before and after. 0 or the exit code.
     int exchange(const QByteArray& request, std::optional<quint8> expected,
                  QByteArray* answerOut = nullptr);
 

@@ -46,13 +46,13 @@ int cmdGateway(const Options& o, Output& out, TerminalDialog& dlg) {
     in.value = o.values.value(QStringLiteral("--value"), QStringLiteral("0"));
     in.chVer = o.flag(QStringLiteral("--write-code"));
     if (index == int(generator::Item::Mode)) {
-        if (const auto option = sensor::modeOptionNamed(o.word(2)))
-            in.mode.option = *option;
-        in.mode.iinvd = o.flag(QStringLiteral("--invert"));
-        in.mode.D_4096d = o.flag(QStringLiteral("--range4096"));
-        in.mode.tartab1d = o.flag(QStringLiteral("--litres"));
-        in.mode.per_sentsd = o.flag(QStringLiteral("--percent"));
-        in.mode.sglad = o.values.value(QStringLiteral("--smoothing"), QStringLiteral("0"));
+        if (const auto output = sensor::outputNamed(o.word(2)))
+            in.mode.output = *output;
+        in.mode.inverted = o.flag(QStringLiteral("--invert"));
+        in.mode.range4096 = o.flag(QStringLiteral("--range4096"));
+        in.mode.litres = o.flag(QStringLiteral("--litres"));
+        in.mode.percent = o.flag(QStringLiteral("--percent"));
+        in.smoothing = o.values.value(QStringLiteral("--smoothing"), QStringLiteral("0"));
     }
     const int shown = int(dlg.messages().size());
     const generator::Result r = generator::generate(index, in, dlg);

@@ -16,7 +16,7 @@ namespace ctl {
 namespace {
 
 int cmdScan(Link& link, Output& out) {
-    link.session().apply(sensor::Opros());
+    link.session().apply(sensor::networkPoll());
     const QByteArray request = link.session().pending();
     link.session().setPending({});
     if (const int rc = link.exchange(request, std::nullopt))
@@ -48,11 +48,13 @@ int cmdInfo(Link& link, Output& out) {
              d.coefficient ? QJsonValue(qint64(*d.coefficient)) : QJsonValue());
     const quint8 m = d.modeByte.value_or(0);
     o.insert(QStringLiteral("mode"), d.modeByte ? QJsonValue(m) : QJsonValue());
-    o.insert(QStringLiteral("mode_name"), sensor::modeOutputName(m));
-    o.insert(QStringLiteral("mode_flags"), QJsonArray::fromStringList(sensor::modeFlagNames(m)));
+    o.insert(QStringLiteral("mode_name"), sensor::outputName(m));
+    o.insert(QStringLiteral("mode_flags"), QJsonArray::fromStringList(sensor::flagNames(m)));
     o.insert(QStringLiteral("lamp"), d.lampThreshold ? QJsonValue(*d.lampThreshold) : QJsonValue());
-    o.insert(QStringLiteral("smoothing"),
-             d.smoothingByte ? QJsonValue(*d.smoothingByte & 0x0F) : QJsonValue());
+    const auto smoothing = [&] {
+        return sensor::Smoothing::fromByte(d.smoothingByte.value_or(0)).value;
+    };
+    o.insert(QStringLiteral("smoothing"), d.smoothingByte ? QJsonValue(smoothing()) : QJsonValue());
     const auto num = [](const std::optional<quint32>& v) {
         return v ? QString::number(*v) : QStringLiteral("-");
     };
@@ -69,15 +71,14 @@ int cmdInfo(Link& link, Output& out) {
     text += QStringLiteral("full         %1\n").arg(num(d.full));
     text += QStringLiteral("coefficient  %1\n").arg(num(d.coefficient));
     text += QStringLiteral("mode         %1 (%2%3)\n")
-                .arg(QString::number(m), sensor::modeOutputName(m),
-                     sensor::modeFlagNames(m).isEmpty()
+                .arg(QString::number(m), sensor::outputName(m),
+                     sensor::flagNames(m).isEmpty()
                          ? QString()
-                         : QStringLiteral(", ") + sensor::modeFlagNames(m).join(u','));
+                         : QStringLiteral(", ") + sensor::flagNames(m).join(u','));
     text += QStringLiteral("lamp         %1\n")
                 .arg(d.lampThreshold ? QString::number(*d.lampThreshold) : QStringLiteral("-"));
-    text +=
-        QStringLiteral("smoothing    %1\n")
-            .arg(d.smoothingByte ? QString::number(*d.smoothingByte & 0x0F) : QStringLiteral("-"));
+    text += QStringLiteral("smoothing    %1\n")
+                .arg(d.smoothingByte ? QString::number(smoothing()) : QStringLiteral("-"));
     out.result(o, text);
     return Done;
 }
@@ -125,8 +126,8 @@ int cmdWatch(const Options& o, Link& link, Output& out) {
 }
 
 int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
-    const std::optional<sensor::ModeOption> option = sensor::modeOptionNamed(o.word(1));
-    if (!option || o.words.size() != 2)
+    const std::optional<sensor::Output> output = sensor::outputNamed(o.word(1));
+    if (!output || o.words.size() != 2)
         return usage(
             out,
             QStringLiteral("mode takes one of rs485, analog, frequency, periodic, periodic-rs485"));
@@ -140,16 +141,16 @@ int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
     }
     if (const int rc = link.connect())
         return rc;
-    const quint8 smoothingByte = link.data->smoothingByte.value_or(0);
-    sensor::ModeInputs in;
-    in.option = *option;
-    in.iinv = o.flag(QStringLiteral("--invert"));
-    in.D_4096 = o.flag(QStringLiteral("--range4096"));
-    in.tartab1 = o.flag(QStringLiteral("--litres"));
-    in.per_sents = o.flag(QStringLiteral("--percent"));
-    in.sgla = smoothing.value_or(smoothingByte & 0x0F);
-    in.Termokompens = smoothingByte & 0x80;
-    return link.run(sensor::Set_mode(link.session().context(), in, dlg), code::Mode,
+    sensor::Mode mode;
+    mode.output = *output;
+    mode.inverted = o.flag(QStringLiteral("--invert"));
+    mode.range4096 = o.flag(QStringLiteral("--range4096"));
+    mode.litres = o.flag(QStringLiteral("--litres"));
+    mode.percent = o.flag(QStringLiteral("--percent"));
+    sensor::Smoothing s = sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0));
+    if (smoothing)
+        s.value = *smoothing;
+    return link.run(sensor::setMode(link.session().context(), mode, s, dlg), sensor::cmd::SetMode,
                     QStringLiteral("mode"));
 }
 
@@ -165,7 +166,7 @@ QJsonArray pointsOf(const tables::TableTexts& t) {
 int cmdTableRead(const Options& o, Link& link, Output& out) {
     if (o.words.size() != 2)
         return usage(out, QStringLiteral("table read takes no further words"));
-    if (const int rc = link.exchange(tables::readRequest(link.address()), code::TableRead))
+    if (const int rc = link.exchange(tables::readRequest(link.address()), sensor::cmd::ReadTable))
         return rc;
     if (!link.table || !link.table->table)
         return out.fail(NoAnswer, QStringLiteral("bad-answer"),
@@ -204,7 +205,7 @@ int cmdTableWrite(const Options& o, Link& link, Output& out, TerminalDialog& dlg
     if (!request.frame)
         return usage(out, request.error);
     link.session().log(request.logLine);
-    if (const int rc = link.exchange(*request.frame, code::Table))
+    if (const int rc = link.exchange(*request.frame, sensor::cmd::WriteTable))
         return rc;
     out.result(QJsonObject{{QStringLiteral("command"), QStringLiteral("table write")},
                            {QStringLiteral("address"), link.address()},
@@ -212,11 +213,14 @@ int cmdTableWrite(const Options& o, Link& link, Output& out, TerminalDialog& dlg
                            {QStringLiteral("points"), pointsOf(*contents.table)}},
                link.status);
     // Then the mode, as the table window does: the settings as the sensor
-    // reported them.
-    const sensor::ModeInputs in =
-        inputsOfByte(link.data->modeByte.value_or(0), link.data->smoothingByte.value_or(0));
-    return link.run(sensor::Set_mode(link.session().context(), in, dlg), code::Mode,
-                    QStringLiteral("mode"));
+    // reported them, once the sensor has settled after the table.
+    if (!pause(session::TableSettleMs))
+        return out.fail(Cancelled, QStringLiteral("cancelled"), QStringLiteral("cancelled"));
+    return link.run(
+        sensor::setMode(link.session().context(),
+                        sensor::Mode::fromByte(link.data->modeByte.value_or(0)),
+                        sensor::Smoothing::fromByte(link.data->smoothingByte.value_or(0)), dlg),
+        sensor::cmd::SetMode, QStringLiteral("mode"));
 }
 
 } // namespace
@@ -240,15 +244,14 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
     const auto context = [&] { return link.session().context(); };
     // A write whose value the window checks before anything goes out: the
     // check first (its range message shown, nothing sent), then the write.
-    using Valued = std::function<sensor::Outcome(const sensor::SensorContext&, UserDialog&)>;
-    const auto checkedWrite = [&](const Valued& op, quint8 expected) {
-        const int shown = int(dlg.messages().size());
-        TerminalDialog quiet = TerminalDialog::silent();
-        if (!op(sensor::SensorContext{link.address(), false, 0, 0}, quiet).frame) {
-            dlg.message(quiet.messages().value(0));
+    const auto checkedWrite = [&](const sensor::Checked& check,
+                                  const std::function<sensor::Outcome()>& op, quint8 expected) {
+        if (!check.value) {
+            const int shown = int(dlg.messages().size());
+            dlg.message(check.refusal);
             return link.stopped(shown);
         }
-        return write([&] { return op(context(), dlg); }, expected);
+        return write(op, expected);
     };
 
     if (c == QLatin1String("scan"))
@@ -262,37 +265,43 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
             return *rc;
         const bool empty = c == QLatin1String("set-empty");
         return write(
-            [&] { return empty ? sensor::low(context(), dlg) : sensor::hig(context(), dlg); },
-            empty ? code::Empty : code::Full);
+            [&] {
+                return empty ? sensor::setEmptyToCurrent(context(), dlg)
+                             : sensor::setFullToCurrent(context(), dlg);
+            },
+            empty ? sensor::cmd::SetEmptyToCurrent : sensor::cmd::SetFullToCurrent);
     }
     if (c == QLatin1String("shift-empty") || c == QLatin1String("shift-full")) {
         if (auto rc = needWords(2, QStringLiteral("takes the shift D")))
             return *rc;
         const bool empty = c == QLatin1String("shift-empty");
         return checkedWrite(
-            [&](const sensor::SensorContext& ctx, UserDialog& d) {
-                return empty ? sensor::sdv_low(ctx, o.word(1), d)
-                             : sensor::sdv_hi(ctx, o.word(1), d);
+            sensor::checkShift(o.word(1)),
+            [&] {
+                return empty ? sensor::shiftEmpty(context(), o.word(1), dlg)
+                             : sensor::shiftFull(context(), o.word(1), dlg);
             },
-            empty ? code::ShiftEmpty : code::ShiftFull);
+            empty ? sensor::cmd::ShiftEmpty : sensor::cmd::ShiftFull);
     }
     if (c == QLatin1String("empty") || c == QLatin1String("full")) {
         if (auto rc = needWords(2, QStringLiteral("takes the value V")))
             return *rc;
         const bool empty = c == QLatin1String("empty");
         return checkedWrite(
-            [&](const sensor::SensorContext& ctx, UserDialog& d) {
-                return empty ? sensor::set_lo_data(ctx, o.word(1), d)
-                             : sensor::set_hi_data(ctx, o.word(1), d);
+            sensor::checkLevel(o.word(1)),
+            [&] {
+                return empty ? sensor::enterEmptyLevel(context(), o.word(1), dlg)
+                             : sensor::enterFullLevel(context(), o.word(1), dlg);
             },
-            empty ? code::DirectEmpty : code::DirectFull);
+            empty ? sensor::cmd::DirectEmpty : sensor::cmd::DirectFull);
     }
     if (c == QLatin1String("lamp")) {
         if (auto rc = needWords(2, QStringLiteral("takes the threshold PERCENT")))
             return *rc;
-        return checkedWrite([&](const sensor::SensorContext& ctx,
-                                UserDialog& d) { return sensor::Command1(ctx, o.word(1), d); },
-                            code::Lamp);
+        return checkedWrite(
+            sensor::checkLampThreshold(o.word(1)),
+            [&] { return sensor::setLampThreshold(context(), o.word(1), dlg); },
+            sensor::cmd::SetLampLevel);
     }
     if (c == QLatin1String("address")) {
         if (auto rc = needWords(2, QStringLiteral("takes the new address")))
@@ -300,9 +309,9 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         return write(
             [&] {
                 dlg.supply(o.word(1));
-                return sensor::net(context(), dlg);
+                return sensor::setNetAddress(context(), dlg);
             },
-            code::Address);
+            sensor::cmd::SetNetAddress);
     }
     if (c == QLatin1String("password")) {
         if (o.words.size() != 3 ||
@@ -312,9 +321,10 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
         return write(
             [&] {
                 dlg.supply(o.word(2));
-                return enter ? sensor::Vvod_PWD(context(), dlg) : sensor::Chg_pass(context(), dlg);
+                return enter ? sensor::enterPassword(context(), dlg)
+                             : sensor::changePassword(context(), dlg);
             },
-            enter ? code::PasswordEntered : code::PasswordChanged);
+            enter ? sensor::cmd::EnterPassword : sensor::cmd::ChangePassword);
     }
     if (c == QLatin1String("mode"))
         return cmdMode(o, link, out, dlg);

@@ -18,14 +18,12 @@ namespace ctl {
 
 void TerminalDialog::message(const QString& text, const QString&, Icon) {
     messages_ << text.trimmed();
-    if (!silent_)
-        toStderr(text.trimmed() + u'\n');
+    toStderr(text.trimmed() + u'\n');
 }
 
 bool TerminalDialog::askYesNo(const QString& text, const QString&) {
     if (yes_) {
-        if (!silent_)
-            toStderr(text + QStringLiteral(" yes\n"));
+        toStderr(text + QStringLiteral(" yes\n"));
         return true;
     }
     if (!CTL_ISATTY(CTL_FILENO(stdin)) || !CTL_ISATTY(CTL_FILENO(stderr))) {

@@ -12,14 +12,6 @@ namespace ctl {
 class TerminalDialog : public UserDialog {
 public:
     explicit TerminalDialog(bool yes) : yes_(yes) {}
-    // A dialogue that prints nothing and answers Yes: for checking a
-    // command's values the way an operation checks them, before the line.
-    static TerminalDialog silent() {
-        TerminalDialog d(true);
-        d.silent_ = true;
-        return d;
-    }
-
     // The answer of the next input box.
     void supply(const QString& value) { answers_ << value; }
 
@@ -38,7 +30,6 @@ public:
 
 private:
     bool yes_;
-    bool silent_ = false;
     QStringList answers_;
     QStringList messages_;
     bool declined_ = false;

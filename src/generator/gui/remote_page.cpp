@@ -79,22 +79,22 @@ void RemotePage::gen_zapr_Click() {
     in.address = control<QLineEdit>(root_, "dist_net_num")->text();
     in.value = control<QLineEdit>(root_, "chislo_sdv")->text();
     in.chVer = checked("ch_ver");
-    generator::ModeInputs& m = in.mode;
+    sensor::Mode& m = in.mode;
     if (checked("r_p485d"))
-        m.option = sensor::ModeOption::R_p485;
+        m.output = sensor::Output::PeriodicRs485;
     else if (checked("r_ad"))
-        m.option = sensor::ModeOption::R_a;
+        m.output = sensor::Output::Analog;
     else if (checked("r_fd"))
-        m.option = sensor::ModeOption::R_f;
+        m.output = sensor::Output::Frequency;
     else if (checked("r_pd"))
-        m.option = sensor::ModeOption::R_p;
-    m.iinvd = checked("iinvd");
-    m.usrednd = checked("usrednd");
-    m.D_4096d = checked("D_4096d");
-    m.tartab1d = checked("tartab1d");
-    m.per_sentsd = checked("per_sentsd");
-    m.Termokompensd = checked("Termokompensd");
-    m.sglad = control<QLabel>(root_, "sglad")->text();
+        m.output = sensor::Output::Periodic;
+    m.inverted = checked("iinvd");
+    m.averaging = checked("usrednd");
+    m.range4096 = checked("D_4096d");
+    m.litres = checked("tartab1d");
+    m.percent = checked("per_sentsd");
+    in.thermoCompensationOff = checked("Termokompensd");
+    in.smoothing = control<QLabel>(root_, "sglad")->text();
     const auto result = generator::generate(control<QComboBox>(root_, "VibGenCmd")->currentIndex(),
                                             in, session_.dialog());
     // A refused value leaves no line behind that could be copied by mistake;

@@ -151,7 +151,7 @@ void ProfilePage::applyProfile_Click() {
                                               : QStringLiteral(", есть различия")));
     // A new address: the address list is refreshed by a network poll.
     if (report->after && report->after->settings.address != before.settings.address)
-        session_.apply(sensor::Opros());
+        session_.apply(sensor::networkPoll());
     else
         session_.requestIdentity(); // the settings controls follow the next data answer
 }

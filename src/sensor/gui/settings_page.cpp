@@ -84,29 +84,31 @@ void SettingsPage::showData(const sensor::DataAnswer& d, bool refreshSettings) {
 }
 
 void SettingsPage::showSmoothing(quint8 b) {
-    control<QCheckBox>(root_, "Termokompens")->setChecked(b & 0x80);
-    control<QLabel>(root_, "sgla")->setText(QString::number(b & 0x0F));
-    control<QSlider>(root_, "Slider1")->setValue(b & 0x0F);
+    const sensor::Smoothing smoothing = sensor::Smoothing::fromByte(b);
+    control<QCheckBox>(root_, "Termokompens")->setChecked(smoothing.thermoCompensationOff);
+    control<QLabel>(root_, "sgla")->setText(QString::number(smoothing.value));
+    control<QSlider>(root_, "Slider1")->setValue(smoothing.value);
 }
 
-void SettingsPage::showMode(const sensor::ModeDisplay& d) {
-    control<QCheckBox>(root_, "iinv")->setChecked(d.iinv);
-    control<QCheckBox>(root_, "tartab1")->setChecked(d.tartab);
-    control<QCheckBox>(root_, "per_sents")->setChecked(d.per_sents);
-    control<QCheckBox>(root_, "D_4096")->setChecked(d.D_4096);
-    if (d.option) {
-        static const char* const names[] = {"R485", "R_a", "R_f", "R_p", "R_p485"};
-        control<QRadioButton>(root_, names[int(*d.option)])->setChecked(true);
-    }
-    control<QCheckBox>(root_, "usredn")->setChecked(d.usredn);
+// The option buttons, in the order of sensor::Output.
+static const char* const OutputButtons[] = {"R485", "R_a", "R_f", "R_p", "R_p485"};
+
+void SettingsPage::showMode(const sensor::Mode& m) {
+    control<QCheckBox>(root_, "iinv")->setChecked(m.inverted);
+    control<QCheckBox>(root_, "tartab1")->setChecked(m.litres);
+    control<QCheckBox>(root_, "per_sents")->setChecked(m.percent);
+    control<QCheckBox>(root_, "D_4096")->setChecked(m.range4096);
+    if (m.output) // a pattern no output has leaves the buttons as they are
+        control<QRadioButton>(root_, OutputButtons[int(*m.output)])->setChecked(true);
+    control<QCheckBox>(root_, "usredn")->setChecked(m.averaging);
 }
 
 void SettingsPage::hig_Click() {
-    session_.apply(sensor::hig(session_.context(), session_.dialog()));
+    session_.apply(sensor::setFullToCurrent(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::low_Click() {
-    session_.apply(sensor::low(session_.context(), session_.dialog()));
+    session_.apply(sensor::setEmptyToCurrent(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::shift_Click() {
@@ -119,21 +121,23 @@ void SettingsPage::shift_Click() {
 void SettingsPage::sdv_hi_Click() {
     if (!session_.isOpen())
         return;
-    session_.apply(sensor::sdv_hi(session_.context(), form4_->ui.data->text(), session_.dialog()));
+    session_.apply(
+        sensor::shiftFull(session_.context(), form4_->ui.data->text(), session_.dialog()));
 }
 
 void SettingsPage::sdv_low_Click() {
     if (!session_.isOpen())
         return;
-    session_.apply(sensor::sdv_low(session_.context(), form4_->ui.data->text(), session_.dialog()));
+    session_.apply(
+        sensor::shiftEmpty(session_.context(), form4_->ui.data->text(), session_.dialog()));
 }
 
 void SettingsPage::set_hi_data_Click() {
-    session_.apply(sensor::set_hi_data(session_.context(), text("hi_data"), session_.dialog()));
+    session_.apply(sensor::enterFullLevel(session_.context(), text("hi_data"), session_.dialog()));
 }
 
 void SettingsPage::set_lo_data_Click() {
-    session_.apply(sensor::set_lo_data(session_.context(), text("lo_data"), session_.dialog()));
+    session_.apply(sensor::enterEmptyLevel(session_.context(), text("lo_data"), session_.dialog()));
 }
 
 void SettingsPage::Set_mode_Click() {
@@ -142,41 +146,36 @@ void SettingsPage::Set_mode_Click() {
         ->setChecked(control<QCheckBox>(tableWindow_, "tartab")->isChecked());
     control<QCheckBox>(root_, "per_sents")
         ->setChecked(control<QCheckBox>(tableWindow_, "per_sents")->isChecked());
-    sensor::ModeInputs in;
-    if (checked("R_a"))
-        in.option = sensor::ModeOption::R_a;
-    else if (checked("R_f"))
-        in.option = sensor::ModeOption::R_f;
-    else if (checked("R_p"))
-        in.option = sensor::ModeOption::R_p;
-    else if (checked("R_p485"))
-        in.option = sensor::ModeOption::R_p485;
-    in.iinv = checked("iinv");
-    in.usredn = checked("usredn");
-    in.D_4096 = checked("D_4096");
-    in.tartab1 = checked("tartab1");
-    in.per_sents = checked("per_sents");
-    in.sgla = text("sgla").toInt();
-    in.Termokompens = checked("Termokompens");
-    session_.apply(sensor::Set_mode(session_.context(), in, session_.dialog()));
+    sensor::Mode mode;
+    for (int i = 4; i >= 1; --i) // the first button that is on, RS-485 when none
+        if (checked(OutputButtons[i]))
+            mode.output = sensor::Output(i);
+    mode.inverted = checked("iinv");
+    mode.averaging = checked("usredn");
+    mode.range4096 = checked("D_4096");
+    mode.litres = checked("tartab1");
+    mode.percent = checked("per_sents");
+    const sensor::Smoothing smoothing{text("sgla").toInt(), checked("Termokompens")};
+    session_.apply(sensor::setMode(session_.context(), mode, smoothing, session_.dialog()));
 }
 
 void SettingsPage::net_Click() {
-    session_.apply(sensor::net(session_.context(), session_.dialog()));
+    session_.apply(sensor::setNetAddress(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::Command1_Click() {
-    session_.apply(sensor::Command1(session_.context(), text("lamp_level"), session_.dialog()));
+    session_.apply(
+        sensor::setLampThreshold(session_.context(), text("lamp_level"), session_.dialog()));
 }
 
 void SettingsPage::Vvod_PWD_Click() {
-    session_.apply(sensor::Vvod_PWD(session_.context(), session_.dialog()));
+    session_.apply(sensor::enterPassword(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::Chg_pass_Click() {
-    session_.apply(sensor::Chg_pass(session_.context(), session_.dialog()));
+    session_.apply(sensor::changePassword(session_.context(), session_.dialog()));
 }
 
 void SettingsPage::Opros_Click() {
-    session_.apply(sensor::Opros());
+    session_.apply(sensor::networkPoll());
 }

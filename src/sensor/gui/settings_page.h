@@ -10,7 +10,7 @@ class Form4;
 class QWidget;
 namespace sensor {
 struct DataAnswer;
-struct ModeDisplay;
+struct Mode;
 struct Outcome;
 } // namespace sensor
 namespace session {
@@ -43,7 +43,7 @@ public slots:
     void Opros_Click();
 
 private:
-    void showMode(const sensor::ModeDisplay& d);
+    void showMode(const sensor::Mode& m);
     void showSmoothing(quint8 b);
     void showData(const sensor::DataAnswer& d, bool refreshSettings);
     QString text(const char* box) const;

@@ -67,9 +67,9 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
 
     using session::Session;
     connect(&session_, &Session::tableRead, this, &TablesPage::showTable);
-    connect(&session_, &Session::modeReported, this, [this](const sensor::ModeDisplay& d) {
-        form3_->ui.tartab->setChecked(d.tartab);
-        form3_->ui.per_sents->setChecked(d.per_sents);
+    connect(&session_, &Session::modeReported, this, [this](const sensor::Mode& m) {
+        form3_->ui.tartab->setChecked(m.litres);
+        form3_->ui.per_sents->setChecked(m.percent);
     });
     connect(&session_, &Session::dataReceived, this,
             [this](const sensor::DataAnswer& d, live::Stability::State s) {
@@ -145,12 +145,17 @@ void TablesPage::wrmyTable_Click() {
 }
 
 void TablesPage::form3WriteClick() {
-    // The mode (with the window's recount choices) follows two ticks later.
+    // The mode (with the window's recount choices) follows once the sensor
+    // has settled (session/timing.h).
     if (writeTable())
         session_.scheduleModeAfterTableWrite();
 }
 
 void TablesPage::Command6_Click() {
+    openTableWindow();
+}
+
+void TablesPage::openTableWindow() {
     rdTable_Click();
     form3_->show();
     form3_->raise();
@@ -188,16 +193,28 @@ void TablesPage::form3OpenClick() {
 }
 
 void TablesPage::Command11_Click() {
+    startCalibration();
+}
+
+void TablesPage::Command12_Click() {
+    resumeCalibration();
+}
+
+void TablesPage::Command14_Click() {
+    capturePoint();
+}
+
+void TablesPage::startCalibration() {
     tabCalibration_->newCalibration(session_.dialog());
     renderTab();
 }
 
-void TablesPage::Command12_Click() {
+void TablesPage::resumeCalibration() {
     tabCalibration_->resume(session_.dialog());
     renderTab();
 }
 
-void TablesPage::Command14_Click() {
+void TablesPage::capturePoint() {
     tabCalibration_->capture(control<QLabel>(root_, "Uroven")->text(), session_.dialog());
     renderTab();
 }
@@ -208,6 +225,10 @@ void TablesPage::ch_portion_Click() {
 }
 
 void TablesPage::Command4_Click() {
+    openCalibrationWindow();
+}
+
+void TablesPage::openCalibrationWindow() {
     form1_->show();
     form1_->raise();
 }

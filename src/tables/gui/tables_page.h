@@ -34,17 +34,22 @@ public:
 public slots:
     void rdTable_Click(); // the read request ("rdt"), from either window
     void wrmyTable_Click();
-    void Command6_Click();
-    void form3WriteClick(); // Form3's wrmyTable: the write, then the mode two ticks later
+    void Command6_Click();  // opens the table window
+    void form3WriteClick(); // Form3's wrmyTable: the write, then the mode
     void form3SaveClick();  // Form3's fTablSave
     void form3OpenClick();  // Form3's fTablOpen
-    void Command11_Click();
-    void Command12_Click();
-    void Command14_Click();
+    void Command11_Click(); // a new calibration
+    void Command12_Click(); // resumes the calibration
+    void Command14_Click(); // captures a point
     void ch_portion_Click();
-    void Command4_Click();
+    void Command4_Click(); // opens the calibration window
 
 private:
+    void openTableWindow();
+    void startCalibration();
+    void resumeCalibration();
+    void capturePoint();
+    void openCalibrationWindow();
     bool writeTable();
     void showTable(const tables::DecodedTable& decoded);
     void renderTab();
