@@ -1,5 +1,6 @@
 #include "profile/profile.h"
 
+#include "base/bounded_file.h"
 #include "sensor/mode.h"
 
 #include "sensor/requests.h"
@@ -259,26 +260,26 @@ Error save(const QString& path, const Profile& p) {
 }
 
 Loaded load(const QString& path) {
-    const tables::TextFile file = tables::readTextFile(path, MaxFileSize);
+    const bounded::File file = bounded::read(path, MaxFileSize);
     const QString shown = QDir::toNativeSeparators(path);
     Loaded out;
     QString text;
     switch (file.status) {
-    case tables::TextFile::Status::Ok:
+    case bounded::Status::Ok:
         out = fromJson(file.bytes);
         if (out.error)
             out.error.text = fileError(QStringLiteral("Файл %1: ").arg(shown) + out.error.text);
         return out;
-    case tables::TextFile::Status::CannotOpen:
+    case bounded::Status::CannotOpen:
         text = QStringLiteral("Не удалось открыть файл %1: %2.").arg(shown, file.why);
         break;
-    case tables::TextFile::Status::NotRegular:
+    case bounded::Status::NotRegular:
         text = tables::txt::notRegularFile(path);
         break;
-    case tables::TextFile::Status::TooLarge:
+    case bounded::Status::TooLarge:
         text = QStringLiteral("Файл %1 слишком велик для профиля.").arg(shown);
         break;
-    case tables::TextFile::Status::ReadFailed:
+    case bounded::Status::ReadFailed:
         text = QStringLiteral("Не удалось прочитать файл %1: %2.").arg(shown, file.why);
         break;
     }
