@@ -1,9 +1,7 @@
 #include "firmware/cri_image.h"
 
+#include "base/bounded_file.h"
 #include "firmware/firmware_texts.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 namespace firmware {
 
@@ -19,17 +17,12 @@ std::optional<CriImage> CriImage::load(const QString& path, QString* error) {
             *error = text;
         return std::nullopt;
     };
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return fail(texts::cannotOpenFile(path));
-    if (file.size() > MaxFileSize)
+    const bounded::File file = bounded::read(path, MaxFileSize);
+    if (file.status == bounded::Status::TooLarge)
         return fail(texts::fileTooLarge(path));
-    const QByteArray bytes = file.read(MaxFileSize + 1);
-    if (bytes.size() > MaxFileSize)
-        return fail(texts::fileTooLarge(path));
-    if (file.error() != QFileDevice::NoError)
+    if (file.status != bounded::Status::Ok)
         return fail(texts::cannotOpenFile(path));
-    auto image = fromBytes(bytes);
+    auto image = fromBytes(file.bytes);
     if (!image)
         return fail(texts::fileTooShort(path));
     return image;

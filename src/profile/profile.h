@@ -75,9 +75,6 @@ struct Error {
     explicit operator bool() const { return kind != Kind::None; }
 };
 
-// The mode byte as the summary shows it: "66 (аналоговый, в литры)".
-QString modeText(quint8 mode);
-
 // The file's bytes (UTF-8, indented JSON, a line end at the end).
 QByteArray toJson(const Profile& p);
 
@@ -96,42 +93,5 @@ Error save(const QString& path, const Profile& p);
 Loaded load(const QString& path);
 // The path with the profile suffix added when it has none.
 QString withSuffix(const QString& path);
-
-// ---- Groups and differences ----
-
-enum class Group { Modes, Levels, Table, Address };
-inline constexpr std::array<Group, 4> AllGroups{Group::Modes, Group::Levels, Group::Table,
-                                                Group::Address};
-QString groupTitle(Group g); // "Режимы и настройки", ...
-// The command line's names: "modes", "levels", "table", "address".
-QString groupKey(Group g);
-std::optional<Group> groupOfKey(const QString& key);
-// Levels and address belong to one sensor or one bus position: off by default.
-bool chosenByDefault(Group g);
-
-// One setting that differs: its name as the window shows it, the value now
-// and the value wanted.
-struct Difference {
-    QString field;
-    QString now;
-    QString wanted;
-    QString text() const; // "Сглаживание: 0 → 5"
-    bool operator==(const Difference&) const = default;
-};
-
-// The settings of a group that differ between `now` and `wanted`. A setting
-// the profile does not carry (null) is not compared.
-QList<Difference> differences(Group g, const Settings& wanted, const Settings& now);
-
-struct GroupPlan {
-    Group group;
-    bool chosen = false;
-    QList<Difference> differences;
-};
-// Every group with its default choice and its differences.
-QList<GroupPlan> plan(const Settings& wanted, const Settings& now);
-
-// A group's settings taken from `from`, the others from `base`.
-Settings merged(const Settings& base, const Settings& from, const QList<Group>& groups);
 
 } // namespace profile

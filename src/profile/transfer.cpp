@@ -6,6 +6,7 @@
 #include "sensor/requests.h"
 #include "session/exchange.h"
 #include "session/session.h"
+#include "session/session_texts.h"
 #include "tables/table_frames.h"
 #include "tables/table_texts.h"
 
@@ -122,7 +123,7 @@ ReadResult readSensor(session::Session& s, quint8 address, const Options& option
     }
     const sensor::DataAnswer d = sensor::decodeData(a.frame);
     if (!d.raw || !d.empty || !d.full) {
-        out.error = {Error::Kind::BadAnswer, QStringLiteral("Пришли ошибочные данные")};
+        out.error = {Error::Kind::BadAnswer, session::txt::BadData};
         return out;
     }
     st.settings.empty = d.empty;

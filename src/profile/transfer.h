@@ -10,7 +10,7 @@
 // the write-access code by the firmware number, the smoothing byte after the
 // mode byte on newer firmware, and the mode again after a table write.
 
-#include "profile/profile.h"
+#include "profile/groups.h"
 #include "sensor/answers.h"
 #include "session/timing.h"
 

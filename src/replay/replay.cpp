@@ -1,11 +1,11 @@
 #include "replay/replay.h"
 
+#include "base/bounded_file.h"
 #include "base/text_1251.h"
 #include "base/user_dialog.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 
 namespace replay {
@@ -100,17 +100,16 @@ bool ReplayReader::open(const QString& path) {
         m_error = e;
         return false;
     };
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists() || info.isDir())
-        return fail(Error::CannotOpen);
-    // A pipe would block the open, a device reports size 0 and never ends.
-    if (!info.isFile())
+    switch (bounded::open(m_file, path, MaxFileSize)) {
+    case bounded::Status::Ok:
+        break;
+    case bounded::Status::NotRegular:
         return fail(Error::NotRegular);
-    if (info.size() > MaxFileSize)
+    case bounded::Status::TooLarge:
         return fail(Error::TooLarge);
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
+    default:
         return fail(Error::CannotOpen);
+    }
     // One pass over at most one byte beyond the limit: size, NUL bytes and
     // lines; only one piece is held at a time.
     qint64 total = 0;

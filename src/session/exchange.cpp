@@ -3,6 +3,7 @@
 #include "link/frame.h"
 #include "sensor/answer_codes.h"
 #include "session/session.h"
+#include "session/session_texts.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -28,12 +29,11 @@ Exchanged exchange(Session& s, quint8 address, const QByteArray& request,
     for (int attempt = 0; attempt < 2; ++attempt) {
         const Session::Reply r = s.call(request, timeoutMs);
         if (r.status == S::NoPort || r.status == S::PortLost)
-            return failed(K::PortLost, QStringLiteral("Связь с портом потеряна."));
+            return failed(K::PortLost, txt::PortLost);
         if (r.status == S::WriteFailed)
-            return failed(K::WriteFailed, QStringLiteral("Ошибка записи в порт"));
+            return failed(K::WriteFailed, txt::WriteError);
         if (r.status == S::NoAnswer || r.answer.isEmpty())
-            return failed(K::NoAnswer, QStringLiteral("Нет ответа от датчика с адресом ") +
-                                           QString::number(address));
+            return failed(K::NoAnswer, txt::NoAnswerFrom + QString::number(address));
         if (!expected) {
             s.receive(r.answer);
             return {r.answer, {}};
@@ -51,9 +51,9 @@ Exchanged exchange(Session& s, quint8 address, const QByteArray& request,
                 s.receive(*found);
                 Exchanged out{*found, {}};
                 if (code == Refused)
-                    out.error = {K::Refused, QStringLiteral("Неверный пароль.")};
+                    out.error = {K::Refused, txt::WrongPassword};
                 else if (code == FrequencyMode)
-                    out.error = {K::FrequencyMode, QStringLiteral("Датчик в частотном режиме.")};
+                    out.error = {K::FrequencyMode, txt::FrequencyMode};
                 return out;
             }
             other = *found;
@@ -63,7 +63,7 @@ Exchanged exchange(Session& s, quint8 address, const QByteArray& request,
             break;
     }
     // What came: the frame with the wrong code, or the bytes without a frame.
-    return failed(K::WrongAnswer, QStringLiteral("Ответ не соответствует запросу (") +
+    return failed(K::WrongAnswer, txt::NotMatching + QStringLiteral(" (") +
                                       frame::hexText(other.isEmpty() ? lastAnswer : other) +
                                       QLatin1Char(')'));
 }

@@ -5,6 +5,7 @@
 #include "link/port.h"
 #include "sensor/answer_codes.h"
 #include "sensor/requests.h"
+#include "session/session_texts.h"
 #include "tables/table_texts.h"
 
 #include <QElapsedTimer>
@@ -14,9 +15,6 @@
 namespace session {
 
 namespace {
-const QString FrequencyModeRefusal = QStringLiteral(
-    "Эту операцию невозможно выполнить в частотном режиме. Отключите ненадолго питание "
-    "датчика и сделайте опрос сети");
 using sensor::cmd::DataPoll;
 using sensor::cmd::Identity;
 } // namespace
@@ -153,7 +151,7 @@ void Session::tick() {
         // Only a request can be refused; with nothing pending there is nothing
         // to say, and saying it every second would bury the window in boxes.
         if (frequencyMode_ && !pending_.isEmpty()) {
-            message(FrequencyModeRefusal);
+            message(txt::FrequencyModeRefusal);
             pending_.clear();
         }
     }
@@ -169,7 +167,7 @@ void Session::tick() {
     const qint64 count = pending_.isEmpty() ? 0 : port_->write(pending_);
 
     if (count != pending_.size()) {
-        message(QStringLiteral("Ошибка записи в порт"));
+        message(txt::WriteError);
         pending_.clear();
         if (writeFailures_ >= 3) {
             emit closeRequested();
@@ -205,7 +203,7 @@ void Session::tick() {
     }
     if (received.isEmpty()) {
         emit errorTallied(QString::number(exchangeCounter_) + QStringLiteral(" пр\r\n"));
-        const QString text = QStringLiteral("Нет ответа от датчика с адресом ") + addressText_;
+        const QString text = txt::NoAnswerFrom + addressText_;
         setTone(StatusTone::Plain);
         setStatus(text);
         log(text);
@@ -325,13 +323,13 @@ void Session::dispatch(const QByteArray& a, bool crcOk) {
         break;
     case sensor::code::Refused:
         setTone(StatusTone::Error);
-        setStatus(QStringLiteral("Неверный пароль."));
-        log(QStringLiteral("Неверный пароль."));
+        setStatus(txt::WrongPassword);
+        log(txt::WrongPassword);
         longBeep();
         emit refused();
         break;
     case sensor::code::FrequencyMode:
-        setStatus(QStringLiteral("Датчик в частотном режиме."));
+        setStatus(txt::FrequencyMode);
         if (const auto hertz = sensor::decodeFrequency(a))
             emit frequencyReported(*hertz);
         frequencyMode_ = true;
@@ -343,8 +341,8 @@ void Session::dispatch(const QByteArray& a, bool crcOk) {
         setStatus(QStringLiteral(" Непонятно что пришло! "));
         log(QStringLiteral("Непонятно что пришло!"));
         longBeep();
-        message(QStringLiteral("Ответ не соответствует запросу"));
-        log(QStringLiteral("Ответ не соответствует запросу"));
+        message(txt::NotMatching);
+        log(txt::NotMatching);
         longBeep();
         break;
     }
@@ -390,7 +388,7 @@ void Session::onData(const QByteArray& a) {
 void Session::failDecoding(sensor::FaultHint hint) {
     if (badData_)
         return;
-    message(QStringLiteral("Пришли ошибочные данные"));
+    message(txt::BadData);
     if (hint == sensor::FaultHint::ChangeEmpty)
         message(QStringLiteral("Измените уровень пустого"));
     else if (hint == sensor::FaultHint::ChangeFull)

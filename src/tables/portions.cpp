@@ -1,5 +1,6 @@
 #include "tables/portions.h"
 
+#include "base/bounded_file.h"
 #include "base/text_1251.h"
 #include "base/user_dialog.h"
 #include "sensor/requests.h"
@@ -185,14 +186,14 @@ void PortionCalibration::resume(UserDialog& dialog) {
     if (path.isEmpty())
         return;
     // Read and check the whole file before anything changes.
-    const TextFile file = readTextFile(path, MaxTextFileSize);
-    if (file.status == TextFile::Status::NotRegular) {
+    const bounded::File file = bounded::read(path, MaxTextFileSize);
+    if (file.status == bounded::Status::NotRegular) {
         dialog.message(txt::notRegularFile(path) + QStringLiteral(" Тарировка не возобновлена."));
         return;
     }
     const QByteArray& bytes = file.bytes;
     const auto header = lineAt(bytes, 0);
-    if (file.status != TextFile::Status::Ok || !header) {
+    if (file.status != bounded::Status::Ok || !header) {
         dialog.message(txt::NoSuchFile);
         return;
     }

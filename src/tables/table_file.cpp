@@ -1,5 +1,6 @@
 #include "tables/table_file.h"
 
+#include "base/bounded_file.h"
 #include "base/text_1251.h"
 #include "tables/table_texts.h"
 #include "tables/text_lines.h"
@@ -86,24 +87,24 @@ bool saveLv3(const QString& path, const TableTexts& table, QString* error) {
 }
 
 Lv3Contents loadLv3(const QString& path) {
-    const TextFile file = readTextFile(path, MaxTextFileSize);
+    const bounded::File file = bounded::read(path, MaxTextFileSize);
     const QString shown = QDir::toNativeSeparators(path);
     Lv3Contents out;
     switch (file.status) {
-    case TextFile::Status::Ok:
+    case bounded::Status::Ok:
         return parseLv3(file.bytes);
-    case TextFile::Status::CannotOpen:
+    case bounded::Status::CannotOpen:
         out.error = QStringLiteral("Не удалось открыть файл %1: %2. Таблица не изменена.")
                         .arg(shown, file.why);
         break;
-    case TextFile::Status::NotRegular:
+    case bounded::Status::NotRegular:
         out.error = txt::notRegularFile(path) + QStringLiteral(" Таблица не изменена.");
         break;
-    case TextFile::Status::TooLarge:
+    case bounded::Status::TooLarge:
         out.error =
             QStringLiteral("Файл %1 слишком велик для таблицы. Таблица не изменена.").arg(shown);
         break;
-    case TextFile::Status::ReadFailed:
+    case bounded::Status::ReadFailed:
         out.error = QStringLiteral("Не удалось прочитать файл %1: %2. Таблица не изменена.")
                         .arg(shown, file.why);
         break;

@@ -1,5 +1,6 @@
 #pragma once
-// Reading table and calibration files, and splitting their bytes into lines.
+// Splitting the bytes of table and calibration files into lines (they are
+// read with bounded::read, base/bounded_file.h).
 
 #include <QByteArray>
 #include <QList>
@@ -22,24 +23,5 @@ struct LineSpan {
 // The line that starts at `from`, split as splitLines does; nullopt once
 // `from` has reached the end of the bytes.
 std::optional<LineSpan> lineAt(const QByteArray& bytes, qsizetype from);
-
-// A small file read into memory.
-struct TextFile {
-    enum class Status {
-        Ok,
-        CannotOpen, // missing or unreadable; why says what the system reported
-        NotRegular, // a device, pipe or socket: never opened
-        TooLarge,   // more than the limit
-        ReadFailed, // opened, but reading failed; why says what the system reported
-    };
-    Status status = Status::CannotOpen;
-    QByteArray bytes;
-    QString why;
-};
-
-// Reads at most limit + 1 bytes, whatever size the file reports, and never
-// opens a device, pipe or socket (a pipe would block the open, a device
-// reports size 0 and never ends).
-TextFile readTextFile(const QString& path, qint64 limit);
 
 } // namespace tables

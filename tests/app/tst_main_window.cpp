@@ -1,6 +1,6 @@
 // The main window driven tick by tick against the simulator.
+#include "support/window_harness.h"
 #include "test_support.h"
-#include "window_harness.h"
 
 #include "base/gui/colors.h"
 #include "base/gui/vb_colors.h"

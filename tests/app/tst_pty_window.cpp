@@ -2,7 +2,7 @@
 // pseudo-terminal by the lv300-sim tool, opened by QSerialPort like an
 // adapter's tty, with the session's ticks driven by hand and the event loop
 // collecting the answers between them.
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 #include "link/serial_port.h"
 #include "support/pty_sim.h"

@@ -136,7 +136,8 @@ void TestSensorOperations::setToCurrent() {
     QFETCH(QString, log);
     ScriptedDialog dlg;
     const SensorContext ctx = connectedSensor(firmware);
-    const Outcome o = full ? sensor::setFullToCurrent(ctx, dlg) : sensor::setEmptyToCurrent(ctx, dlg);
+    const Outcome o =
+        full ? sensor::setFullToCurrent(ctx, dlg) : sensor::setEmptyToCurrent(ctx, dlg);
     QCOMPARE(frameHex(o), frame);
     QCOMPARE(o.logLines, QStringList{log});
     QVERIFY(o.showFrame);
@@ -178,7 +179,8 @@ void TestSensorOperations::setToCurrentRefusals() {
         ctx.address.reset();
     ctx.noData = noData;
     ctx.modeByte = static_cast<quint8>(mode);
-    const Outcome o = full ? sensor::setFullToCurrent(ctx, dlg) : sensor::setEmptyToCurrent(ctx, dlg);
+    const Outcome o =
+        full ? sensor::setFullToCurrent(ctx, dlg) : sensor::setEmptyToCurrent(ctx, dlg);
     QVERIFY(!o.frame);
     QCOMPARE(dlg.messages(), messages);
     QCOMPARE(dlg.calls.size(), messages.size());
@@ -287,7 +289,8 @@ void TestSensorOperations::direct() {
     QFETCH(QString, log);
     ScriptedDialog dlg;
     const SensorContext ctx = connectedSensor(firmware);
-    const Outcome o = full ? sensor::enterFullLevel(ctx, text, dlg) : sensor::enterEmptyLevel(ctx, text, dlg);
+    const Outcome o =
+        full ? sensor::enterFullLevel(ctx, text, dlg) : sensor::enterEmptyLevel(ctx, text, dlg);
     QCOMPARE(frameHex(o), frame);
     if (frame == "none") {
         QCOMPARE(dlg.messages(),

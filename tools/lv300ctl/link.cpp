@@ -3,6 +3,7 @@
 #include "link/frame.h"
 #include "link/port_list.h"
 #include "link/serial_port.h"
+#include "session/session_texts.h"
 #include "sim/virtual_port.h"
 
 #include <QCoreApplication>
@@ -144,8 +145,7 @@ int Link::readData() {
             exchange(frame::request(address_, sensor::cmd::DataPoll), sensor::cmd::DataPoll))
         return rc;
     if (!data || !data->raw)
-        return out_.fail(NoAnswer, QStringLiteral("bad-answer"),
-                         QStringLiteral("Пришли ошибочные данные"));
+        return out_.fail(NoAnswer, QStringLiteral("bad-answer"), session::txt::BadData);
     return Done;
 }
 

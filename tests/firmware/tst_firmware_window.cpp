@@ -1,7 +1,7 @@
 // The firmware tab of the main window: a whole run against the simulated
 // bootloader in its worker thread, the endings that leave the sensor without
 // a whole program (each says so), the read-back check, and the refusals.
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 #include "firmware/firmware_runner.h"
 #include "firmware/gui/firmware_page.h"

@@ -1,7 +1,7 @@
 // The table window and the calibration tab on the main window, driven tick by
 // tick against the simulator.
+#include "support/window_harness.h"
 #include "test_support.h"
-#include "window_harness.h"
 
 #include "link/frame.h"
 #include "tables/gui/form1.h"

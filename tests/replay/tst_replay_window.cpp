@@ -1,8 +1,8 @@
 // Log replay through the real main window: files on disk, chosen in the
 // scripted open dialog, stepped through record by record and decoded into
 // the window as live answers are.
+#include "support/window_harness.h"
 #include "test_support.h"
-#include "window_harness.h"
 
 #include "base/gui/colors.h"
 #include "base/gui/vb_colors.h"

@@ -1,7 +1,7 @@
 // The level chart window on the simulator: what it collects from the
 // session's answers (live, replayed, paused) and the CSV file it saves.
+#include "support/window_harness.h"
 #include "test_support.h"
-#include "window_harness.h"
 
 #include "chart/gui/frm_chart.h"
 

@@ -2,7 +2,7 @@
 // operation list shows, the firmware check box, and the gateway lines the
 // generate button writes, while the port and the pending request stay
 // untouched.
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 #include "base/message_window.h"
 

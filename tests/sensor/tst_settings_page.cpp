@@ -1,7 +1,7 @@
 // The settings page driven through the real main window against the
 // simulator: each button builds its request into the pending slot, the next
 // tick puts it on the line, and the tick after shows the sensor's answer.
-#include "window_harness.h"
+#include "support/window_harness.h"
 
 #include "base/message_window.h"
 
