@@ -74,6 +74,7 @@ SessionResult BootloaderSession::finish(Outcome outcome) {
     result.blocksToWrite = total_;
     result.blockSent = blockSent_;
     result.checkFault = checkFault_;
+    result.echoBytes = link_.echoBytes();
     result.log = log_;
     return result;
 }

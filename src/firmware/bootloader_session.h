@@ -61,7 +61,8 @@ struct SessionResult {
     // A block's Write Memory went out: the sensor's program is no longer whole.
     bool blockSent = false;
     std::optional<CheckFault> checkFault;
-    QString log; // the final text of the loader's log
+    QString log;          // the final text of the loader's log
+    qint64 echoBytes = 0; // the port's own bytes the adapter handed back
 };
 
 // The boxes the window shows once the run has ended, in order (the loss of

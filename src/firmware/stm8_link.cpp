@@ -1,6 +1,7 @@
 #include "firmware/stm8_link.h"
 
 #include "firmware/firmware_texts.h"
+#include "link/echo.h"
 
 #include <QElapsedTimer>
 #include <algorithm>
@@ -95,6 +96,7 @@ bool Stm8Link::send(const QByteArray& bytes) {
     const qint64 written = port_.isOpen() ? port_.write(bytes) : 0;
     if (written == bytes.size()) {
         writeFailures_ = 0;
+        sent_ = bytes;
         return true;
     }
     // An unplugged adapter is no fault of the write: the run ends as the
@@ -134,6 +136,9 @@ bool Stm8Link::waitSlice(int msecs, int& waited) {
 // 20 ms gap, at most about 256 ms when nothing comes. When the first byte is
 // the bootloader's one-byte answer the read returns at once: nothing follows
 // it, so waiting for the gap would only slow the run down.
+// An adapter that hears itself hands back what was just sent before the
+// answer: once it has come whole it is taken off (and counted), and the read
+// goes on for the answer.
 QByteArray Stm8Link::readOnce() {
     QByteArray got;
     int waited = 0;
@@ -142,11 +147,23 @@ QByteArray Stm8Link::readOnce() {
             return {};
         if (lost())
             return {};
-        got = port_.read(MaxReadBytes);
-        if (!got.isEmpty() || waited >= ReadTimeoutMs)
+        got += port_.read(MaxReadBytes - int(got.size()));
+        if (!sent_.isEmpty() && !got.isEmpty() && !echo::mayBeEchoSoFar(got, sent_)) {
+            if (echo::take(got, sent_))
+                echoBytes_ += sent_.size();
+            sent_.clear();
+        }
+        const bool echoSoFar = !sent_.isEmpty() && !got.isEmpty();
+        if ((!got.isEmpty() && !echoSoFar) || waited >= ReadTimeoutMs)
             break;
         waitSlice(std::min(WaitSliceMs, ReadTimeoutMs - waited), waited);
     }
+    if (!sent_.isEmpty() && echo::mayBeEchoSoFar(got, sent_)) {
+        // An echo cut short and nothing after it: no answer.
+        echoBytes_ += got.size();
+        got.clear();
+    }
+    sent_.clear();
     if (got.isEmpty()) {
         port_.flush();
         return got;

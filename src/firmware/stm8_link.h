@@ -94,6 +94,9 @@ public:
     void clearWriteFailed() { writeFailed_ = false; }
     // Consecutive failed writes; four make the port fail.
     int writeFailures() const { return writeFailures_; }
+    // The port's own bytes handed back by the adapter and taken off the
+    // answers, in all.
+    qint64 echoBytes() const { return echoBytes_; }
     // A new run: nothing stopped, the engine's count of failed writes.
     void reset(int writeFailures);
 
@@ -115,6 +118,8 @@ private:
     bool portLost_ = false;
     bool writeFailed_ = false;
     int writeFailures_ = 0;
+    QByteArray sent_; // the last bytes written, until their echo came or did not
+    qint64 echoBytes_ = 0;
 };
 
 } // namespace firmware

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include "base/tones.h"
+#include "link/echo.h"
 #include "link/frame.h"
 #include "link/port.h"
 #include "sensor/answer_codes.h"
@@ -30,6 +31,8 @@ Session::~Session() = default;
 void Session::attachPort(std::unique_ptr<Port> port) {
     port_ = std::move(port);
     writeFailures_ = 0;
+    echoBytes_ = 0;
+    lastWritten_.clear();
     forgetIdentity();
 }
 
@@ -164,6 +167,8 @@ void Session::tick() {
 
     if (!readDone)
         received = readFresh(&stale);
+    takeEcho(received, lastWritten_);
+    lastWritten_.clear();
     const qint64 count = pending_.isEmpty() ? 0 : port_->write(pending_);
 
     if (count != pending_.size()) {
@@ -178,6 +183,7 @@ void Session::tick() {
     }
 
     writeFailures_ = 0;
+    lastWritten_ = pending_;
     pending_.clear();
     setLamp(lamp_ == Lamp::BlinkOn ? Lamp::BlinkOff : Lamp::BlinkOn);
     ++exchangeCounter_;
@@ -228,6 +234,14 @@ QByteArray Session::readFresh(int* stale) {
         *stale += int(more.size());
     }
     return fresh;
+}
+
+void Session::takeEcho(QByteArray& read, const QByteArray& written) {
+    if (!echo::take(read, written))
+        return;
+    if (echoBytes_ == 0)
+        emit echoNoticed();
+    echoBytes_ += written.size();
 }
 
 bool Session::carriesIdentity(const QByteArray& received) const {
@@ -453,6 +467,14 @@ Session::Reply Session::call(const QByteArray& frame, int timeoutMs) {
     // while after the first bytes (a network poll answers with bare bytes),
     // or the time is up. The event loop runs meanwhile.
     constexpr int QuietMs = 60;
+    // The question's own echo, once it has come whole, is not the answer.
+    bool echoTaken = false;
+    const auto takeEchoOnce = [&](QByteArray& read) {
+        if (echo::mayBeEchoSoFar(read, frame))
+            return false;
+        takeEcho(read, frame);
+        return true;
+    };
     QElapsedTimer sinceStart, sinceLast;
     sinceStart.start();
     QEventLoop loop;
@@ -468,6 +490,8 @@ Session::Reply Session::call(const QByteArray& frame, int timeoutMs) {
         if (!bytes.isEmpty()) {
             reply.answer += bytes;
             sinceLast.start();
+            if (!echoTaken)
+                echoTaken = takeEchoOnce(reply.answer);
             if (reply.answer.size() >= 4 &&
                 static_cast<quint8>(reply.answer[0]) == frame::AnswerPrefix &&
                 frame::answerIntact(reply.answer)) {

@@ -95,6 +95,9 @@ public:
     qint32 exchangeCount() const { return exchangeCounter_; }
     // Stray bytes dropped from what ticks read (line noise), in all.
     qint64 noiseBytes() const { return noiseBytes_; }
+    // The port's own bytes handed back by an adapter that hears itself, taken
+    // off what was read, in all (not noise).
+    qint64 echoBytes() const { return echoBytes_; }
     // No intact identity answer since the port was opened or the address
     // changed: the firmware number may be stale.
     bool identityMissing() const { return identityMissing_; }
@@ -156,6 +159,7 @@ signals:
     void refused(); // the sensor refused a write: no password
     void portLost();
     void closeRequested(); // writes kept failing
+    void echoNoticed();    // the adapter hands back what is sent (once per port)
     void modeWriteDue();   // the mode write that follows a table write
 
 private:
@@ -163,6 +167,7 @@ private:
     void dispatch(const QByteArray& answer, bool crcOk);
     void onIdentity(const QByteArray& answer, bool intact);
     QByteArray readFresh(int* stale);
+    void takeEcho(QByteArray& read, const QByteArray& written);
     bool carriesIdentity(const QByteArray& received) const;
     QByteArray identityRetry(const QByteArray& received);
     void onData(const QByteArray& answer);
@@ -194,6 +199,8 @@ private:
     int identityTries_ = 0; // identity requests in a row instead of the data poll
     int identityWait_ = 0;  // ticks since the last of them, once the tries are spent
     qint64 noiseBytes_ = 0;
+    qint64 echoBytes_ = 0;
+    QByteArray lastWritten_; // what the last tick wrote: its echo may lead the answer
     bool refreshSettings_ = true;
     int tableWriteCountdown_ = 0;
     bool frequencyMode_ = false;

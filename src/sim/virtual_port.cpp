@@ -107,6 +107,8 @@ qint64 VirtualPort::write(const QByteArray& bytes) {
     QList<LineBurst> bursts = m_bus->transmit(taken);
     if (m_strayPerWrite > 0)
         addStraysLocked(bursts);
+    if (m_echo) // from the first byte on the wire: before the host's last one left
+        bursts.prepend({-SimBus::wireTimeNs(taken.size()), taken});
 
     auto lineStart = Clock::time_point{};
     if (m_timing == Timing::Realistic) {
@@ -169,6 +171,11 @@ void VirtualPort::setVanished(bool vanished) {
 void VirtualPort::setShortWrites(bool shortWrites) {
     std::lock_guard lock(m_mutex);
     m_shortWrites = shortWrites;
+}
+
+void VirtualPort::setEcho(bool echo) {
+    std::lock_guard lock(m_mutex);
+    m_echo = echo;
 }
 
 void VirtualPort::setStrayBytes(double perWrite, quint32 seed) {

@@ -55,6 +55,9 @@ public:
     // just after them, never inside one. Deterministic for a seed; 0 turns
     // the noise off. (Instant timing: the strays come with the replies.)
     void setStrayBytes(double perWrite, quint32 seed = 1);
+    // An adapter that hears itself: every byte written comes back as it
+    // leaves, ahead of the answers.
+    void setEcho(bool echo);
 
     // --- For tests and the demo ---
     // Bytes another station puts on the line, arriving delayUs from now.
@@ -100,6 +103,7 @@ private:
     bool m_unplugged = false;
     bool m_handleDead = false;
     bool m_shortWrites = false;
+    bool m_echo = false;
     double m_strayPerWrite = 0;
     QRandomGenerator m_strayRandom;
 };

@@ -60,8 +60,11 @@ public:
             return 0;
         }
         writes.append(bytes);
-        const qint64 hostEnd = std::max(nowUs, lineFreeUs) + bytes.size() * ByteUs;
+        const qint64 hostStart = std::max(nowUs, lineFreeUs);
+        const qint64 hostEnd = hostStart + bytes.size() * ByteUs;
         lineFreeUs = hostEnd;
+        for (qsizetype i = 0; echo && i < bytes.size(); ++i) // heard back as it leaves
+            incoming_.push_back({hostStart + (i + 1) * ByteUs, bytes.at(i)});
         for (const SimReply& reply : device_->onHostBytes(bytes)) {
             qint64 at = std::max(hostEnd + reply.delayUs, lineFreeUs);
             for (char c : reply.bytes) {
@@ -75,6 +78,9 @@ public:
 
     void flush() override {}
     bool hasVanished() const override { return vanished; }
+
+    // An adapter that hears itself: every byte written comes back as it leaves.
+    bool echo = false;
 
     // Bytes another station puts on the line, arriving afterUs from now.
     void inject(const QByteArray& bytes, qint64 afterUs) {

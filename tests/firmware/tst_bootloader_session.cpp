@@ -616,6 +616,22 @@ private slots:
         QCOMPARE(firmware::closingMessages(result), QStringList({box, NotFinished}));
     }
 
+    // An adapter that hears itself: the same frames, the run ends done with
+    // the read-back check, and every written byte was taken off as echo.
+    void echoingAdapter() {
+        Rig rig;
+        rig.port.echo = true;
+        const QByteArray image = makeImage(165, 160);
+        const SessionResult result = rig.run(image, SensorType::LV300, true, true);
+        QCOMPARE(result.outcome, Outcome::Done);
+        QVERIFY(rig.sink.messages.isEmpty());
+        QCOMPARE(rig.port.writes, expectedWire(image, 160, 0x9000, 8, true, true));
+        qint64 sent = 0;
+        for (const QByteArray& w : std::as_const(rig.port.writes))
+            sent += w.size();
+        QCOMPARE(result.echoBytes, sent);
+    }
+
     void closingMessages_data() {
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<bool>("blockSent");

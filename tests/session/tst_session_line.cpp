@@ -22,6 +22,7 @@ private slots:
         session->setDialog(&dialog);
         auto port = std::make_unique<VirtualPort>(line.bus, VirtualPort::Timing::Instant);
         QVERIFY(port->open(QStringLiteral("sim")));
+        virtualPort = port.get();
         session->attachPort(std::move(port));
         session->setSelectedAddress(1, QStringLiteral("1"));
         session->requestIdentity();
@@ -30,8 +31,11 @@ private slots:
     void tableRead();
     void lockedSensorRefusesWrite();
     void scriptedCallWaitsForAnswer();
+    void echoingAdapter_data();
+    void echoingAdapter();
 
 private:
+    VirtualPort* virtualPort = nullptr;
     DemoLine line;
     ScriptedDialog dialog;
     std::unique_ptr<session::Session> session;
@@ -98,6 +102,42 @@ void TestSessionLine::scriptedCallWaitsForAnswer() {
     QCOMPARE(id.serialText(), QStringLiteral("3000417"));
     const auto silent = session->call(frame::request(9, 0xF0), 50);
     QCOMPARE(silent.status, session::Session::Reply::Status::NoAnswer);
+}
+
+// An adapter that hands back every byte it sends: the network poll finds the
+// sensors and no more, identity and data come through, and the echo is not
+// counted as noise; without echo nothing is taken for one.
+void TestSessionLine::echoingAdapter_data() {
+    QTest::addColumn<bool>("echo");
+    QTest::newRow("echo") << true;
+    QTest::newRow("no echo") << false;
+}
+
+void TestSessionLine::echoingAdapter() {
+    QFETCH(bool, echo);
+    virtualPort->setEcho(echo);
+    QList<quint8> found;
+    int noticed = 0;
+    std::optional<sensor::DataAnswer> data;
+    connect(session.get(), &session::Session::networkFound,
+            [&](const QList<quint8>& a) { found = a; });
+    connect(session.get(), &session::Session::echoNoticed, [&] { ++noticed; });
+    connect(session.get(), &session::Session::dataReceived,
+            [&](const sensor::DataAnswer& d) { data = d; });
+    session->apply(sensor::networkPoll());
+    session->tick(); // poll out
+    session->tick(); // the list in, identity out
+    session->tick(); // identity in, data poll out
+    session->tick(); // data in
+    QCOMPARE(found, (QList<quint8>{1, 5}));
+    QCOMPARE(session->firmware(), 176);
+    QVERIFY(data && data->fault == sensor::DataFault::None);
+    QCOMPARE(session->noiseBytes(), 0);
+    QCOMPARE(noticed, echo ? 1 : 0);
+    QCOMPARE(session->echoBytes() > 0, echo);
+
+    const auto reply = session->call(session->identityRequest(), 1000);
+    QCOMPARE(sensor::decodeIdentity(reply.answer).serialText(), QStringLiteral("3000417"));
 }
 
 QTEST_GUILESS_MAIN(TestSessionLine)
