@@ -41,6 +41,8 @@ int run(const QStringList& arguments) {
         return cmdReplay(o, out, dlg);
     if (c == QLatin1String("profile"))
         return cmdProfile(o, out, dlg);
+    if (isTableFileCommand(o))
+        return cmdTableFile(o, out, dlg);
     if (c == QLatin1String("flash"))
         return cmdFlash(o, out, dlg);
     return sensorCommand(o, out, dlg);

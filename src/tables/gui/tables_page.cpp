@@ -13,6 +13,7 @@
 #include "tables/gui/portion_view.h"
 #include "tables/portions.h"
 #include "tables/table_file.h"
+#include "tables/table_fit.h"
 #include "tables/table_frames.h"
 #include "tables/table_texts.h"
 
@@ -28,12 +29,21 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
       form3_(new Form3(nullptr)),
       tabCalibration_(std::make_unique<tables::PortionCalibration>(tables::tabLayout(), folder)) {
     setObjectName(QStringLiteral("tablesPage"));
+    const auto button = [this](const char* name) { return control<QPushButton>(root_, name); };
     setFillColor(form1_->ui.ind_stab, vbcolor::LightGrey);
     // The tab's curve takes the room right of its buttons.
     if (auto* row = root_->findChild<QHBoxLayout*>(QStringLiteral("horizontalLayout_11"))) {
         tabCurve_ = newCaptureCurve(root_);
         row->insertWidget(row->count() - 1, tabCurve_, 1);
     }
+    if (auto* buttons = root_->findChild<QVBoxLayout*>(QStringLiteral("verticalLayout_5"))) {
+        auto* fit = new QPushButton(QStringLiteral("В таблицу датчика"), root_);
+        fit->setObjectName(QStringLiteral("tableFromCalibration"));
+        buttons->insertWidget(buttons->indexOf(button("Command14")) + 1, fit);
+        connect(fit, &QPushButton::clicked, this, &TablesPage::tableFromTabCalibration);
+    }
+    connect(form1_->tableFromCalibration, &QPushButton::clicked, this,
+            &TablesPage::tableFromWindowCalibration);
     renderTab();
     // F9 polled inside a box of a tick or another handler waits.
     form1_->attach([this]() -> UserDialog& { return session_.dialog(); }, folder_,
@@ -42,7 +52,6 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
                            op();
                    });
 
-    const auto button = [this](const char* name) { return control<QPushButton>(root_, name); };
     connect(button("Command11"), &QPushButton::clicked, this, &TablesPage::Command11_Click);
     connect(button("Command12"), &QPushButton::clicked, this, &TablesPage::Command12_Click);
     connect(button("Command14"), &QPushButton::clicked, this, &TablesPage::Command14_Click);
@@ -231,4 +240,43 @@ void TablesPage::Command4_Click() {
 void TablesPage::openCalibrationWindow() {
     form1_->show();
     form1_->raise();
+}
+
+void TablesPage::tableFromTabCalibration() {
+    fitToTable(tabCalibration_.get());
+}
+
+void TablesPage::tableFromWindowCalibration() {
+    fitToTable(form1_->calibration());
+}
+
+void TablesPage::fitToTable(const tables::PortionCalibration* calibration) {
+    UserDialog& dialog = session_.dialog();
+    tables::Captures captures;
+    if (calibration && !calibration->state().fileName.isEmpty()) {
+        captures = tables::capturesOf(*calibration);
+    } else {
+        const QString path =
+            dialog.openFileName(tables::txt::OpenTitle, tables::txt::TrrFilter, folder_);
+        if (path.isEmpty())
+            return;
+        captures = tables::loadTrr(path);
+    }
+    const QString leftOut = tables::leftOutText(captures);
+    if (!captures.error.isEmpty()) {
+        dialog.message(captures.error + QStringLiteral(" Таблица не изменена."));
+        return;
+    }
+    const tables::TableFit fit = tables::fitTable(captures.points);
+    if (!fit.table) {
+        dialog.message(fit.error + QStringLiteral(" Таблица не изменена.") +
+                       (leftOut.isEmpty() ? QString() : QLatin1Char('\n') + leftOut));
+        return;
+    }
+    QString note = tables::deviationText(fit.deviation, fit.deviationAt);
+    if (!leftOut.isEmpty())
+        note += QLatin1Char('\n') + leftOut;
+    form3_->setTexts(*fit.table, note, captures.points);
+    form3_->show();
+    form3_->raise();
 }

@@ -43,6 +43,11 @@ public slots:
     void Command14_Click(); // captures a point
     void ch_portion_Click();
     void Command4_Click(); // opens the calibration window
+    // "В таблицу датчика" of the tab and of the calibration window: the
+    // sensor's table fitted to that copy's captures, or to a .trr file
+    // chosen when no calibration is under way, shown in the table window.
+    void tableFromTabCalibration();
+    void tableFromWindowCalibration();
 
 private:
     void openTableWindow();
@@ -53,6 +58,7 @@ private:
     bool writeTable();
     void showTable(const tables::DecodedTable& decoded);
     void renderTab();
+    void fitToTable(const tables::PortionCalibration* calibration);
 
     QWidget* root_;
     session::Session& session_;

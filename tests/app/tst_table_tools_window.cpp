@@ -1,0 +1,99 @@
+// The table window's tools for a calibration: the table fitted from the tab
+// and from the calibration window.
+#include "test_support.h"
+#include "window_harness.h"
+
+#include "tables/gui/form3.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+using testsupport::writeAll;
+
+QStringList boxes(Form3* f) {
+    QStringList out;
+    for (int i = 0; i < 20; ++i)
+        out << f->Text4(i)->text();
+    for (int i = 0; i < 20; ++i)
+        out << f->Text3(i)->text();
+    return out;
+}
+
+// 22 captures of which the fit leaves out the 12th and 13th (tst_table_fit).
+const QList<int> Levels{155,  274,  375,  452,  554,  669,  769,  864,  954,  1054, 1150,
+                        1277, 1350, 1456, 1574, 1656, 1780, 1855, 1977, 2055, 2159, 2260};
+const QList<int> Litres{0,   21,  48,  86,  92,  126, 146, 154, 169, 181, 209,
+                        244, 264, 293, 332, 343, 363, 368, 386, 417, 439, 455};
+
+QByteArray windowTrr() {
+    QByteArray b = text1251::encode(QStringLiteral("Литры;Уровень")) + "\r\n";
+    for (qsizetype i = 0; i < Levels.size(); ++i)
+        b += QByteArray::number(Litres[i]) + ';' + QByteArray::number(Levels[i]) + "\r\n";
+    return b;
+}
+
+} // namespace
+
+class TestTableToolsWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void tableFromCalibration_data();
+    void tableFromCalibration();
+    void refusedFileChangesNothing();
+};
+
+void TestTableToolsWindow::tableFromCalibration_data() {
+    QTest::addColumn<QString>("window");
+    QTest::newRow("tab") << "frmSerial";
+    QTest::newRow("calibration window") << "Form1";
+}
+
+void TestTableToolsWindow::tableFromCalibration() {
+    QFETCH(QString, window);
+    WindowHarness h;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("tank.trr");
+    writeAll(path, windowTrr());
+    // No calibration under way: the file is asked for.
+    h.dialog.fileAnswers.enqueue(path);
+    auto* button = window == "Form1" ? h.in<QPushButton>("Form1", "tableFromCalibration")
+                                     : h.c<QPushButton>("tableFromCalibration");
+    QCOMPARE(button->text(), QStringLiteral("В таблицу датчика"));
+    button->click();
+    QCOMPARE(h.dialog.messages(), QStringList());
+    auto* f = qobject_cast<Form3*>(h.windowOf("Form3"));
+    QStringList expected;
+    for (const QList<int>* column : {&Levels, &Litres})
+        for (qsizetype i = 0; i < column->size(); ++i)
+            if (i != 11 && i != 12)
+                expected << QString::number(column->at(i));
+    QCOMPARE(boxes(f), expected);
+    QVERIFY(f->isVisible());
+    QCOMPARE(h.in<QLabel>("Form3", "fitDeviation")->text(),
+             QStringLiteral("Наибольшее отклонение: 0,1 л при уровне 1277"));
+    // Typing into a box: the deviation shown no longer holds.
+    f->Text3(5)->setText("130");
+    QCOMPARE(h.in<QLabel>("Form3", "fitDeviation")->text(), QString());
+}
+
+void TestTableToolsWindow::refusedFileChangesNothing() {
+    WindowHarness h;
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cut.trr");
+    writeAll(path, text1251::encode(QStringLiteral("Литры;Уровень")) + "\r\n0;100\r\n10;50\r\n");
+    auto* f = qobject_cast<Form3*>(h.windowOf("Form3"));
+    const QStringList before = boxes(f);
+    h.dialog.fileAnswers.enqueue(path);
+    h.c<QPushButton>("tableFromCalibration")->click();
+    QCOMPARE(h.dialog.messages(),
+             QStringList({"Для таблицы нужно не меньше двух точек тарировки по порядку, а их 1. "
+                          "Таблица не изменена.\nНе по порядку и пропущены (1): строки 3."}));
+    QCOMPARE(boxes(f), before);
+    QVERIFY(!f->isVisible());
+}
+
+QTEST_MAIN(TestTableToolsWindow)
+#include "tst_table_tools_window.moc"
