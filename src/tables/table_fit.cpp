@@ -293,8 +293,8 @@ TableFit fitTable(const QList<CurvePoint>& points) {
     out.deviationAt = d.level;
     TableTexts t;
     for (int i = 0; i < Points; ++i) {
-        t.readings[size_t(i)] = QString::number(qint64(table[i].level));
-        t.litres[size_t(i)] = QString::number(qint64(table[i].litres));
+        t.readings[size_t(i)] = QString::number(std::llround(table[i].level));
+        t.litres[size_t(i)] = QString::number(std::llround(table[i].litres));
     }
     out.table = t;
     return out;

@@ -43,6 +43,8 @@ private slots:
     void tableFromCalibration_data();
     void tableFromCalibration();
     void refusedFileChangesNothing();
+    void csvOutAndBack();
+    void refusedCsvChangesNothing();
 };
 
 void TestTableToolsWindow::tableFromCalibration_data() {
@@ -93,6 +95,49 @@ void TestTableToolsWindow::refusedFileChangesNothing() {
                           "Таблица не изменена.\nНе по порядку и пропущены (1): строки 3."}));
     QCOMPARE(boxes(f), before);
     QVERIFY(!f->isVisible());
+}
+
+void TestTableToolsWindow::csvOutAndBack() {
+    WindowHarness h;
+    QTemporaryDir dir;
+    auto* f = qobject_cast<Form3*>(h.windowOf("Form3"));
+    // The fitted table, then every capture on the question's yes.
+    h.dialog.fileAnswers.enqueue(dir.filePath("tank.trr"));
+    writeAll(dir.filePath("tank.trr"), windowTrr());
+    h.c<QPushButton>("tableFromCalibration")->click();
+    const QStringList fitted = boxes(f);
+    h.dialog.yesNoAnswers.enqueue(true);
+    h.dialog.fileAnswers.enqueue(dir.filePath("all.csv"));
+    QCOMPARE(h.in<QPushButton>("Form3", "exportCsv")->text(), QStringLiteral("Экспорт CSV…"));
+    h.in<QPushButton>("Form3", "exportCsv")->click();
+    QByteArray all = "level;litres\r\n";
+    for (qsizetype i = 0; i < Levels.size(); ++i)
+        all += QByteArray::number(Levels[i]) + ';' + QByteArray::number(Litres[i]) + "\r\n";
+    QCOMPARE(testsupport::readAll(dir.filePath("all.csv")), all);
+    // Read back: the same fit, the same boxes.
+    f->setTexts(tables::initialTable());
+    h.dialog.fileAnswers.enqueue(dir.filePath("all.csv"));
+    QCOMPARE(h.in<QPushButton>("Form3", "importCsv")->text(), QStringLiteral("Импорт CSV…"));
+    h.in<QPushButton>("Form3", "importCsv")->click();
+    QCOMPARE(h.dialog.messages(), QStringList());
+    QCOMPARE(boxes(f), fitted);
+    QCOMPARE(h.in<QLabel>("Form3", "fitDeviation")->text(),
+             QStringLiteral("Наибольшее отклонение: 0,1 л при уровне 1277"));
+}
+
+void TestTableToolsWindow::refusedCsvChangesNothing() {
+    WindowHarness h;
+    QTemporaryDir dir;
+    writeAll(dir.filePath("bad.csv"), "level;litres\r\n0;0\r\n100;10\r\n200;x\r\n");
+    auto* f = qobject_cast<Form3*>(h.windowOf("Form3"));
+    const QStringList before = boxes(f);
+    h.dialog.fileAnswers.enqueue(dir.filePath("bad.csv"));
+    h.in<QPushButton>("Form3", "importCsv")->click();
+    QCOMPARE(h.dialog.messages(),
+             QStringList({QStringLiteral("Файл %1: Строка 4: \"200;x\" не пара чисел "
+                                         "\"уровень;литры\". Таблица не изменена.")
+                              .arg(QDir::toNativeSeparators(dir.filePath("bad.csv")))}));
+    QCOMPARE(boxes(f), before);
 }
 
 QTEST_MAIN(TestTableToolsWindow)

@@ -363,6 +363,48 @@ private slots:
                               dir.filePath(QStringLiteral("none.log"))});
         QCOMPARE(none.code, 4);
     }
+
+    void tableFitExportImport() {
+        // 21 captures on a bent line (the window's layout): the fit, its CSV,
+        // and the CSV read back give the same table file.
+        QTemporaryDir dir;
+        QByteArray trr = "\xCB\xE8\xF2\xF0\xFB;\xD3\xF0\xEE\xE2\xE5\xED\xFC\r\n"; // Литры;Уровень
+        for (int k = 0; k <= 20; ++k)
+            trr += QByteArray::number(k * k) + ';' + QByteArray::number(100 * k) + "\r\n";
+        QFile f(dir.filePath(QStringLiteral("c.trr")));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(trr) == trr.size());
+        f.close();
+        const QString lv3 = dir.filePath(QStringLiteral("fit.lv3"));
+        const Run fit = run({QStringLiteral("--json"), QStringLiteral("table"),
+                             QStringLiteral("fit"), f.fileName(), QStringLiteral("-o"), lv3});
+        QCOMPARE(fit.code, 0);
+        // Leaving out any one capture of y = x * x costs 1 l at its level.
+        QCOMPARE(fit.json().value(0).value(QStringLiteral("deviation")).toDouble(), 1.0);
+        const QString csv = dir.filePath(QStringLiteral("c.csv"));
+        QCOMPARE(run({QStringLiteral("table"), QStringLiteral("export"), csv,
+                      QStringLiteral("--from"), f.fileName()})
+                     .code,
+                 0);
+        const QString back = dir.filePath(QStringLiteral("back.lv3"));
+        QCOMPARE(run({QStringLiteral("table"), QStringLiteral("import"), csv, QStringLiteral("-o"),
+                      back})
+                     .code,
+                 0);
+        QFile a(lv3), b(back);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+        // A refused CSV writes nothing.
+        QFile bad(dir.filePath(QStringLiteral("bad.csv")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("0;0\r\n1;\r\n");
+        bad.close();
+        const QString none = dir.filePath(QStringLiteral("none.lv3"));
+        const Run refused = run({QStringLiteral("table"), QStringLiteral("import"), bad.fileName(),
+                                 QStringLiteral("-o"), none});
+        QCOMPARE(refused.code, 4);
+        QVERIFY(QString::fromUtf8(refused.err).contains(QStringLiteral("Строка 2: \"1;\"")));
+        QVERIFY(!QFile::exists(none));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstLv300ctl)

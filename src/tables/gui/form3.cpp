@@ -24,6 +24,14 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     fitDeviation->setWordWrap(true);
     fitDeviation->hide();
     ui.verticalLayout->addWidget(fitDeviation);
+    const auto addButton = [this](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        ui.verticalLayout_2->insertWidget(ui.verticalLayout_2->indexOf(ui.fTablSave) + 1, b);
+        return b;
+    };
+    importCsv = addButton("importCsv", QStringLiteral("Импорт CSV…"));
+    exportCsv = addButton("exportCsv", QStringLiteral("Экспорт CSV…"));
     for (const auto* column : {&readings_, &litres_}) {
         for (QLineEdit* box : *column)
             connect(box, &QLineEdit::textChanged, this, [this] {

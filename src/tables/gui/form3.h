@@ -34,6 +34,9 @@ public:
 
     // "Наибольшее отклонение: ..." under the table; empty when no fit is shown.
     QLabel* fitDeviation;
+    // "Экспорт CSV…", "Импорт CSV…": the table for a monitoring server and back.
+    QPushButton* exportCsv;
+    QPushButton* importCsv;
 
     // The table drawn as litres against the sensor reading; it follows the
     // boxes as they change.

@@ -12,6 +12,7 @@
 #include "tables/gui/form3.h"
 #include "tables/gui/portion_view.h"
 #include "tables/portions.h"
+#include "tables/table_csv.h"
 #include "tables/table_file.h"
 #include "tables/table_fit.h"
 #include "tables/table_frames.h"
@@ -66,6 +67,8 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
     connect(form3_->ui.wrmyTable, &QPushButton::clicked, this, &TablesPage::form3WriteClick);
     connect(form3_->ui.fTablSave, &QPushButton::clicked, this, &TablesPage::form3SaveClick);
     connect(form3_->ui.fTablOpen, &QPushButton::clicked, this, &TablesPage::form3OpenClick);
+    connect(form3_->exportCsv, &QPushButton::clicked, this, &TablesPage::exportCsvClick);
+    connect(form3_->importCsv, &QPushButton::clicked, this, &TablesPage::importCsvClick);
     connect(form3_->ui.Command1, &QPushButton::clicked, form3_, &QWidget::hide);
     // The table window's recount boxes are the master copy; a click mirrors
     // them into the main window, never the other way round.
@@ -264,12 +267,12 @@ void TablesPage::fitToTable(const tables::PortionCalibration* calibration) {
     }
     const QString leftOut = tables::leftOutText(captures);
     if (!captures.error.isEmpty()) {
-        dialog.message(captures.error + QStringLiteral(" Таблица не изменена."));
+        dialog.message(captures.error + tables::txt::NotChanged);
         return;
     }
     const tables::TableFit fit = tables::fitTable(captures.points);
     if (!fit.table) {
-        dialog.message(fit.error + QStringLiteral(" Таблица не изменена.") +
+        dialog.message(fit.error + tables::txt::NotChanged +
                        (leftOut.isEmpty() ? QString() : QLatin1Char('\n') + leftOut));
         return;
     }
@@ -279,4 +282,48 @@ void TablesPage::fitToTable(const tables::PortionCalibration* calibration) {
     form3_->setTexts(*fit.table, note, captures.points);
     form3_->show();
     form3_->raise();
+}
+
+void TablesPage::exportCsvClick() {
+    UserDialog& dialog = session_.dialog();
+    QString error;
+    auto points = tables::tablePoints(form3_->texts(), &error);
+    if (!points) {
+        dialog.message(QStringLiteral("Таблица не выгружена: ") + error);
+        return;
+    }
+    // A table fitted to a calibration: the server may as well have every capture.
+    const QList<tables::CurvePoint>& captures = form3_->captures();
+    if (captures.size() > tables::Points &&
+        dialog.askYesNo(tables::txt::allCapturesQuestion(captures.size())))
+        points = captures;
+    const QString path =
+        dialog.saveFileName(tables::txt::ExportCsvTitle, tables::txt::CsvFilter, folder_);
+    if (path.isEmpty())
+        return;
+    if (!tables::saveCsv(path, *points, &error))
+        dialog.message(error);
+}
+
+void TablesPage::importCsvClick() {
+    UserDialog& dialog = session_.dialog();
+    const QString path =
+        dialog.openFileName(tables::txt::ImportCsvTitle, tables::txt::CsvFilter, folder_);
+    if (path.isEmpty())
+        return;
+    const tables::CsvContents csv = tables::loadCsv(path);
+    if (!csv.error.isEmpty()) {
+        dialog.message(csv.error + tables::txt::NotChanged);
+        return;
+    }
+    const tables::TableFit fit = tables::fitTable(csv.points);
+    if (!fit.table) {
+        dialog.message(fit.error + tables::txt::NotChanged);
+        return;
+    }
+    // More than 20 pairs: the table is fitted to them, and says how closely.
+    const QString note = csv.points.size() > tables::Points
+                             ? tables::deviationText(fit.deviation, fit.deviationAt)
+                             : QString();
+    form3_->setTexts(*fit.table, note, csv.points);
 }

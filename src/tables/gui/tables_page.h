@@ -38,6 +38,8 @@ public slots:
     void form3WriteClick(); // Form3's wrmyTable: the write, then the mode
     void form3SaveClick();  // Form3's fTablSave
     void form3OpenClick();  // Form3's fTablOpen
+    void exportCsvClick();  // Form3's exportCsv
+    void importCsvClick();  // Form3's importCsv
     void Command11_Click(); // a new calibration
     void Command12_Click(); // resumes the calibration
     void Command14_Click(); // captures a point
