@@ -300,6 +300,26 @@ TableFit fitTable(const QList<CurvePoint>& points) {
     return out;
 }
 
+std::optional<Deviation> tableDeviation(const TableTexts& table,
+                                        const QList<CurvePoint>& captures) {
+    QList<CurvePoint> line;
+    for (const CurvePoint& p : tableCurve(table))
+        if (!p.outOfOrder)
+            line.append(p);
+    std::optional<Deviation> worst;
+    for (const CurvePoint& c : captures) {
+        for (qsizetype k = 0; k + 1 < line.size(); ++k) {
+            if (c.level < line[k].level || c.level > line[k + 1].level)
+                continue;
+            const double d = std::fabs(c.litres - between(line[k], line[k + 1], c.level));
+            if (!worst || d > worst->litres)
+                worst = Deviation{d, c.level};
+            break;
+        }
+    }
+    return worst;
+}
+
 QString deviationText(double litres, double level) {
     return QStringLiteral("Наибольшее отклонение: %1 л при уровне %2")
         .arg(numberText(litres))

@@ -63,6 +63,10 @@ struct Deviation {
 };
 Deviation deviationOf(const QList<CurvePoint>& points, const QList<int>& chosen);
 
+// The largest deviation of a table's broken line (its points in order) from
+// the captures within its range of readings; nullopt when none is.
+std::optional<Deviation> tableDeviation(const TableTexts& table, const QList<CurvePoint>& captures);
+
 // "Наибольшее отклонение: 2,5 л при уровне 1530"
 QString deviationText(double litres, double level);
 // What was left out of the captures, for the user; empty when nothing was.

@@ -32,6 +32,14 @@ inline QString allCapturesQuestion(qsizetype captures) {
         .arg(captures);
 }
 
+inline const QString ReportTitle = QStringLiteral("Протокол тарировки");
+inline const QString PdfFilter = QStringLiteral("PDF (*.pdf)");
+inline const QString VehiclePrompt =
+    QStringLiteral("Транспортное средство (можно оставить пустым)");
+inline const QString TankPrompt = QStringLiteral("Бак (можно оставить пустым)");
+inline const QString PerformedByPrompt =
+    QStringLiteral("Тарировку выполнил (можно оставить пустым)");
+
 // Calibration by portions.
 inline const QString TrrFilter = QStringLiteral("tbl Files (*.trr)");
 inline const QString PortionPrompt = QStringLiteral("Ввод порции тарировки");

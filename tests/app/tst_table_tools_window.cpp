@@ -45,6 +45,7 @@ private slots:
     void refusedFileChangesNothing();
     void csvOutAndBack();
     void refusedCsvChangesNothing();
+    void protocol();
 };
 
 void TestTableToolsWindow::tableFromCalibration_data() {
@@ -138,6 +139,52 @@ void TestTableToolsWindow::refusedCsvChangesNothing() {
                                          "\"уровень;литры\". Таблица не изменена.")
                               .arg(QDir::toNativeSeparators(dir.filePath("bad.csv")))}));
     QCOMPARE(boxes(f), before);
+}
+
+void TestTableToolsWindow::protocol() {
+    WindowHarness h;
+    QTemporaryDir dir;
+    writeAll(dir.filePath("tank.trr"), windowTrr());
+    h.dialog.fileAnswers.enqueue(dir.filePath("tank.trr"));
+    h.c<QPushButton>("tableFromCalibration")->click();
+    auto* button = h.in<QPushButton>("Form3", "reportPdf");
+    QCOMPARE(button->text(), QStringLiteral("Протокол…"));
+    // The three fields, then the file: the table page and one of captures.
+    const QString pdf = dir.filePath("p.pdf");
+    h.dialog.clear();
+    for (const char* typed : {"КАМАЗ 65115", "", "Петров"})
+        h.dialog.inputAnswers.enqueue(QString::fromUtf8(typed));
+    h.dialog.fileAnswers.enqueue(pdf);
+    button->click();
+    QCOMPARE(h.dialog.messages(), QStringList());
+    QStringList asked;
+    for (const auto& c : h.dialog.calls)
+        asked << c.kind + ':' + c.text + ':' + c.extra;
+    QCOMPARE(asked, QStringList({"input:Транспортное средство (можно оставить пустым):",
+                                 "input:Бак (можно оставить пустым):",
+                                 "input:Тарировку выполнил (можно оставить пустым):",
+                                 "save:Протокол тарировки:PDF (*.pdf)"}));
+    const QByteArray bytes = testsupport::readAll(pdf);
+    QVERIFY(bytes.startsWith("%PDF-"));
+    QCOMPARE(bytes.count("/Type /Page") - bytes.count("/Type /Pages"), 2);
+    // The next protocol offers what was typed; a cancelled box makes none.
+    h.dialog.clear();
+    h.dialog.inputAnswers.enqueue(QStringLiteral("КАМАЗ 65115"));
+    button->click();
+    QCOMPARE(h.dialog.calls.size(), 2);
+    QCOMPARE(h.dialog.calls[1].extra, QString());
+    QCOMPARE(h.dialog.calls[0].extra, QStringLiteral("КАМАЗ 65115"));
+    // A file that cannot be written: told, nothing left behind.
+    h.dialog.clear();
+    for (int i = 0; i < 3; ++i)
+        h.dialog.inputAnswers.enqueue(QString());
+    const QString nowhere = dir.filePath("none/p.pdf");
+    h.dialog.fileAnswers.enqueue(nowhere);
+    button->click();
+    QCOMPARE(h.dialog.messages().size(), 1);
+    QVERIFY(h.dialog.messages()[0].startsWith(
+        QStringLiteral("Протокол не записан в файл %1: ").arg(QDir::toNativeSeparators(nowhere))));
+    QVERIFY(!QFile::exists(nowhere));
 }
 
 QTEST_MAIN(TestTableToolsWindow)

@@ -63,9 +63,11 @@ private slots:
         const Run r = run({QStringLiteral("--help")});
         QCOMPARE(r.code, 0);
         for (const char* c :
-             {"ports", "scan", "info", "watch", "set-empty", "set-full", "shift-empty",
-              "shift-full", "empty V", "full V", "mode", "address", "lamp", "password enter",
-              "password set", "table read", "table write", "gateway", "replay"})
+             {"ports",        "scan",        "info",       "watch",          "set-empty",
+              "set-full",     "shift-empty", "shift-full", "empty V",        "full V",
+              "mode",         "address",     "lamp",       "password enter", "password set",
+              "table read",   "table write", "table fit",  "table export",   "table import",
+              "table report", "gateway",     "replay"})
             QVERIFY2(r.out.contains(c), c);
     }
 
@@ -404,6 +406,22 @@ private slots:
         QCOMPARE(refused.code, 4);
         QVERIFY(QString::fromUtf8(refused.err).contains(QStringLiteral("Строка 2: \"1;\"")));
         QVERIFY(!QFile::exists(none));
+
+        // The protocol without a display: the table page and one of captures.
+        const QString pdf = dir.filePath(QStringLiteral("p.pdf"));
+        const Run report = run({QStringLiteral("--json"), QStringLiteral("table"),
+                                QStringLiteral("report"), pdf, QStringLiteral("--from"),
+                                f.fileName(), QStringLiteral("--by"), QStringLiteral("Петров")});
+        QCOMPARE(report.code, 0);
+        QCOMPARE(report.json().value(0).value(QStringLiteral("pages")).toInt(), 2);
+        QFile p(pdf);
+        QVERIFY(p.open(QIODevice::ReadOnly) && p.read(5) == "%PDF-");
+        const QString nowhere = dir.filePath(QStringLiteral("none/p.pdf"));
+        QCOMPARE(run({QStringLiteral("table"), QStringLiteral("report"), nowhere,
+                      QStringLiteral("--from"), f.fileName()})
+                     .code,
+                 4);
+        QVERIFY(!QFile::exists(nowhere));
     }
 };
 

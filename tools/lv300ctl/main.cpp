@@ -7,7 +7,9 @@
 #include "base/version.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QJsonObject>
+#include <memory>
 
 namespace ctl {
 
@@ -51,7 +53,18 @@ int run(const QStringList& arguments) {
 } // namespace ctl
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The PDF protocol draws its text with QtGui's fonts, which need a GUI
+    // application; the offscreen platform needs no display.
+    std::unique_ptr<QCoreApplication> guiApp;
+    if (ctl::isTableReport(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        guiApp = std::make_unique<QGuiApplication>(argc, argv);
+    }
+    std::unique_ptr<QCoreApplication> coreApp;
+    if (!guiApp)
+        coreApp = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication& app = *QCoreApplication::instance();
     ctl::installInterruptHandler();
     return ctl::run(app.arguments().mid(1));
 }

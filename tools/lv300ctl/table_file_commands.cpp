@@ -4,9 +4,12 @@
 #include "commands.h"
 #include "link.h"
 
+#include "tables/gui/calibration_report.h"
 #include "tables/table_csv.h"
 #include "tables/table_file.h"
 #include "tables/table_fit.h"
+
+#include <QDateTime>
 
 #include <QJsonArray>
 
@@ -160,11 +163,101 @@ int cmdImport(const Options& o, Output& out) {
     return Done;
 }
 
+// The protocol: the table and the captures from --from (a calibration is
+// fitted), the sensor's own facts (and its table without --from) read when
+// --port is given; without a port those lines are left to write on.
+int cmdReport(const Options& o, Output& out, TerminalDialog& dlg) {
+    if (o.words.size() != 3)
+        return usage(out, QStringLiteral("table report FILE.pdf [--from TABLE.lv3|CAL.trr] "
+                                         "[--vehicle T] [--tank T] [--by T]"));
+    const QString from = o.values.value(QStringLiteral("--from"));
+    if (from.isEmpty() && o.port.isEmpty())
+        return usage(out, QStringLiteral("table report needs --from or --port"));
+    tables::ReportData data;
+    data.when = QDateTime::currentDateTime();
+    data.vehicle = o.values.value(QStringLiteral("--vehicle"));
+    data.tank = o.values.value(QStringLiteral("--tank"));
+    data.performedBy = o.values.value(QStringLiteral("--by"));
+    if (from.endsWith(QLatin1String(".trr"), Qt::CaseInsensitive)) {
+        const tables::Captures captures = tables::loadTrr(from);
+        if (!captures.error.isEmpty())
+            return out.fail(FileError, QStringLiteral("file"), captures.error);
+        const tables::TableFit fit = tables::fitTable(captures.points);
+        if (!fit.table)
+            return out.fail(FileError, QStringLiteral("file"), fit.error);
+        data.table = *fit.table;
+        data.captures = captures.points;
+    } else if (from.endsWith(QLatin1String(".lv3"), Qt::CaseInsensitive)) {
+        const tables::Lv3Contents contents = tables::loadLv3(from);
+        if (!contents.table)
+            return out.fail(FileError, QStringLiteral("file"), contents.error);
+        data.table = *contents.table;
+    } else if (!from.isEmpty()) {
+        return usage(out, QStringLiteral("--from takes a table (.lv3) or a calibration (.trr)"));
+    }
+    if (!o.port.isEmpty()) {
+        Link link(o, out, dlg);
+        if (const int rc = link.open())
+            return rc;
+        if (const int rc = link.connect())
+            return rc;
+        if (link.identity && link.identity->serial)
+            data.serial = link.identity->serialText();
+        if (link.identity)
+            data.firmware = link.identity->versionText();
+        data.address = QString::number(link.address());
+        if (link.data && link.data->empty)
+            data.empty = QString::number(*link.data->empty);
+        if (link.data && link.data->full)
+            data.full = QString::number(*link.data->full);
+        if (from.isEmpty()) {
+            if (const int rc =
+                    link.exchange(tables::readRequest(link.address()), sensor::cmd::ReadTable))
+                return rc;
+            if (!link.table || !link.table->table)
+                return out.fail(NoAnswer, QStringLiteral("bad-answer"),
+                                link.table ? link.table->error : QStringLiteral("no table"));
+            data.table = *link.table->table;
+        }
+    } else {
+        toStderr(QStringLiteral("Без --port датчик не прочитан: его серийный номер, версия, адрес "
+                                "и уровни оставлены в протоколе пустыми строками.\n"));
+    }
+    QString error;
+    if (!tables::writeReportPdf(o.word(2), data, &error))
+        return out.fail(FileError, QStringLiteral("file"), error);
+    const int pages = tables::reportPages(data);
+    QJsonObject j{{QStringLiteral("command"), QStringLiteral("table report")},
+                  {QStringLiteral("file"), o.word(2)},
+                  {QStringLiteral("pages"), pages},
+                  {QStringLiteral("captures"), int(data.captures.size())}};
+    QString text = QStringLiteral("%1: %2 page(s)").arg(o.word(2)).arg(pages);
+    if (const auto dev = tables::tableDeviation(data.table, data.captures)) {
+        j.insert(QStringLiteral("deviation"), dev->litres);
+        j.insert(QStringLiteral("deviationLevel"), dev->level);
+        text += u'\n' + tables::deviationText(dev->litres, dev->level);
+    }
+    out.result(j, text);
+    return Done;
+}
+
 } // namespace
+
+bool isTableReport(int argc, char** argv) {
+    bool table = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "table")
+            table = true;
+        else if (table && a == "report")
+            return true;
+    }
+    return false;
+}
 
 bool isTableFileCommand(const Options& o) {
     static const QStringList words{QStringLiteral("fit"), QStringLiteral("export"),
-                                   QStringLiteral("import")};
+                                   QStringLiteral("import"), QStringLiteral("report")};
     return o.command() == QLatin1String("table") && words.contains(o.word(1));
 }
 
@@ -173,6 +266,8 @@ int cmdTableFile(const Options& o, Output& out, TerminalDialog& dlg) {
         return cmdExport(o, out, dlg);
     if (o.word(1) == QLatin1String("import"))
         return cmdImport(o, out);
+    if (o.word(1) == QLatin1String("report"))
+        return cmdReport(o, out, dlg);
     return cmdFit(o, out);
 }
 

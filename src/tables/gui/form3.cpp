@@ -30,6 +30,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
         ui.verticalLayout_2->insertWidget(ui.verticalLayout_2->indexOf(ui.fTablSave) + 1, b);
         return b;
     };
+    reportPdf = addButton("reportPdf", QStringLiteral("Протокол…"));
     importCsv = addButton("importCsv", QStringLiteral("Импорт CSV…"));
     exportCsv = addButton("exportCsv", QStringLiteral("Экспорт CSV…"));
     for (const auto* column : {&readings_, &litres_}) {

@@ -37,6 +37,8 @@ public:
     // "Экспорт CSV…", "Импорт CSV…": the table for a monitoring server and back.
     QPushButton* exportCsv;
     QPushButton* importCsv;
+    // "Протокол…": the calibration protocol in PDF.
+    QPushButton* reportPdf;
 
     // The table drawn as litres against the sensor reading; it follows the
     // boxes as they change.

@@ -1,5 +1,6 @@
 #include "tables/gui/tables_page.h"
 
+#include "base/clock.h"
 #include "base/gui/colors.h"
 #include "base/gui/controls.h"
 #include "base/gui/vb_colors.h"
@@ -7,6 +8,7 @@
 #include "sensor/gui/live_colours.h"
 #include "session/session.h"
 #include "tables/curves.h"
+#include "tables/gui/calibration_report.h"
 #include "tables/gui/curve_view.h"
 #include "tables/gui/form1.h"
 #include "tables/gui/form3.h"
@@ -69,6 +71,7 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
     connect(form3_->ui.fTablOpen, &QPushButton::clicked, this, &TablesPage::form3OpenClick);
     connect(form3_->exportCsv, &QPushButton::clicked, this, &TablesPage::exportCsvClick);
     connect(form3_->importCsv, &QPushButton::clicked, this, &TablesPage::importCsvClick);
+    connect(form3_->reportPdf, &QPushButton::clicked, this, &TablesPage::reportPdfClick);
     connect(form3_->ui.Command1, &QPushButton::clicked, form3_, &QWidget::hide);
     // The table window's recount boxes are the master copy; a click mirrors
     // them into the main window, never the other way round.
@@ -90,6 +93,15 @@ TablesPage::TablesPage(QWidget* root, session::Session& session, const QString& 
                 setFillColor(form1_->ui.ind_stab, stabilityColour(s));
                 form1_->ui.Uroven->setText(QString::number(d.level));
             });
+    connect(&session_, &Session::identityReceived, this, [this](const sensor::IdentityAnswer& id) {
+        facts_.serial = id.serial ? id.serialText() : QString();
+        facts_.firmware = id.versionText();
+    });
+    connect(&session_, &Session::dataReceived, this,
+            [this](const sensor::DataAnswer& d, live::Stability::State) {
+                facts_.empty = d.empty ? QString::number(*d.empty) : QString();
+                facts_.full = d.full ? QString::number(*d.full) : QString();
+            });
     connect(&session_, &Session::frequencyReported, this, [this](int hertz) {
         form1_->ui.Uroven->setText(QString::number(hertz) + QStringLiteral(" Гц."));
     });
@@ -101,6 +113,7 @@ TablesPage::~TablesPage() {
 }
 
 void TablesPage::resetDisplays() {
+    facts_ = {};
     setFillColor(form1_->ui.ind_stab, vbcolor::LightGrey);
 }
 
@@ -326,4 +339,41 @@ void TablesPage::importCsvClick() {
                              ? tables::deviationText(fit.deviation, fit.deviationAt)
                              : QString();
     form3_->setTexts(*fit.table, note, csv.points);
+}
+
+void TablesPage::reportPdfClick() {
+    UserDialog& dialog = session_.dialog();
+    // The fields typed once per protocol; a cancelled box makes no protocol.
+    QString* const fields[] = {&vehicle_, &tank_, &performedBy_};
+    const QString prompts[] = {tables::txt::VehiclePrompt, tables::txt::TankPrompt,
+                               tables::txt::PerformedByPrompt};
+    QString typed[3];
+    for (int i = 0; i < 3; ++i) {
+        const auto entry = dialog.inputBox(prompts[i], tables::txt::ReportTitle, *fields[i]);
+        if (!entry)
+            return;
+        typed[i] = entry->trimmed();
+    }
+    for (int i = 0; i < 3; ++i)
+        *fields[i] = typed[i];
+    const QString path =
+        dialog.saveFileName(tables::txt::ReportTitle, tables::txt::PdfFilter, folder_);
+    if (path.isEmpty())
+        return;
+    tables::ReportData data;
+    data.when = clock_ ? clock_->now() : SystemClock().now();
+    data.serial = facts_.serial;
+    data.firmware = facts_.firmware;
+    if (const auto address = session_.selectedAddress(); address && !facts_.serial.isEmpty())
+        data.address = QString::number(*address);
+    data.empty = facts_.empty;
+    data.full = facts_.full;
+    data.vehicle = vehicle_;
+    data.tank = tank_;
+    data.performedBy = performedBy_;
+    data.table = form3_->texts();
+    data.captures = form3_->captures();
+    QString error;
+    if (!tables::writeReportPdf(path, data, &error))
+        dialog.message(error);
 }

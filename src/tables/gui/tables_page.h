@@ -4,8 +4,10 @@
 // window's "Тарировка" tab with its own calibration copy.
 
 #include <QObject>
+#include <QString>
 #include <memory>
 
+class Clock;
 class CurveView;
 class Form1;
 class Form3;
@@ -29,6 +31,8 @@ public:
     // The calibration tab's chart of its captures.
     CurveView* tabCurve() const { return tabCurve_; }
     void resetDisplays();
+    // The clock that dates the calibration protocol (the system's until set).
+    void setClock(const Clock* clock) { clock_ = clock; }
     void closeWindows();
 
 public slots:
@@ -40,6 +44,7 @@ public slots:
     void form3OpenClick();  // Form3's fTablOpen
     void exportCsvClick();  // Form3's exportCsv
     void importCsvClick();  // Form3's importCsv
+    void reportPdfClick();  // Form3's reportPdf: the calibration protocol
     void Command11_Click(); // a new calibration
     void Command12_Click(); // resumes the calibration
     void Command14_Click(); // captures a point
@@ -69,4 +74,11 @@ private:
     Form3* form3_;
     CurveView* tabCurve_ = nullptr;
     std::unique_ptr<tables::PortionCalibration> tabCalibration_;
+    const Clock* clock_ = nullptr;
+    // What the sensor last said about itself, for the protocol; empty until it did.
+    struct SensorFacts {
+        QString serial, firmware, empty, full;
+    } facts_;
+    // What the technician typed into the last protocol, offered again.
+    QString vehicle_, tank_, performedBy_;
 };
