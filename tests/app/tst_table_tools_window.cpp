@@ -42,6 +42,7 @@ class TestTableToolsWindow : public QObject {
 private slots:
     void tableFromCalibration_data();
     void tableFromCalibration();
+    void calibrationUnderWay();
     void refusedFileChangesNothing();
     void csvOutAndBack();
     void refusedCsvChangesNothing();
@@ -80,6 +81,29 @@ void TestTableToolsWindow::tableFromCalibration() {
     // Typing into a box: the deviation shown no longer holds.
     f->Text3(5)->setText("130");
     QCOMPARE(h.in<QLabel>("Form3", "fitDeviation")->text(), QString());
+}
+
+void TestTableToolsWindow::calibrationUnderWay() {
+    // The tab's calibration with three captures: no file is asked for, the
+    // captures are the table's ends and middle.
+    WindowHarness h;
+    QTemporaryDir dir;
+    h.dialog.inputAnswers.enqueue(QStringLiteral("10"));
+    h.dialog.fileAnswers.enqueue(dir.filePath("new.trr"));
+    h.run("Command11_Click"); // the tab's buttons wait for a sensor; the handlers do not
+    for (const char* level : {"100", "250", "420"}) {
+        h.c<QLabel>("Uroven")->setText(QLatin1String(level));
+        h.run("Command14_Click");
+    }
+    h.dialog.clear();
+    h.c<QPushButton>("tableFromCalibration")->click();
+    QCOMPARE(h.dialog.calls.size(), 0);
+    auto* f = qobject_cast<Form3*>(h.windowOf("Form3"));
+    const QStringList b = boxes(f);
+    QCOMPARE((QStringList{b[0], b[19], b[20], b[39]}), (QStringList{"100", "420", "0", "20"}));
+    QVERIFY(b.mid(0, 20).contains("250"));
+    QCOMPARE(h.in<QLabel>("Form3", "fitDeviation")->text(),
+             QStringLiteral("Наибольшее отклонение: 0,0 л при уровне 100"));
 }
 
 void TestTableToolsWindow::refusedFileChangesNothing() {

@@ -55,16 +55,17 @@ int run(const QStringList& arguments) {
 int main(int argc, char** argv) {
     // The PDF protocol draws its text with QtGui's fonts, which need a GUI
     // application; the offscreen platform needs no display.
-    std::unique_ptr<QCoreApplication> guiApp;
+    std::unique_ptr<QCoreApplication> app;
     if (ctl::isTableReport(argc, argv)) {
+#ifndef Q_OS_WIN
+        // Windows' own platform draws without a display; elsewhere there may be none.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
-        guiApp = std::make_unique<QGuiApplication>(argc, argv);
+#endif
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    std::unique_ptr<QCoreApplication> coreApp;
-    if (!guiApp)
-        coreApp = std::make_unique<QCoreApplication>(argc, argv);
-    QCoreApplication& app = *QCoreApplication::instance();
     ctl::installInterruptHandler();
-    return ctl::run(app.arguments().mid(1));
+    return ctl::run(app->arguments().mid(1));
 }
