@@ -209,6 +209,15 @@ void TestTableToolsWindow::protocol() {
     QVERIFY(h.dialog.messages()[0].startsWith(
         QStringLiteral("Протокол не записан в файл %1: ").arg(QDir::toNativeSeparators(nowhere))));
     QVERIFY(!QFile::exists(nowhere));
+    // A box the sensor cannot hold: no protocol, nothing asked.
+    h.dialog.clear();
+    auto* f = qobject_cast<Form3*>(h.windowOf("Form3"));
+    f->Text3(0)->setText(QStringLiteral("ноль"));
+    button->click();
+    QCOMPARE(h.dialog.messages(),
+             QStringList({"Протокол не составлен: В строке 20 столбца \"Литры\" не число от 0 "
+                          "до 32767: \"ноль\"."}));
+    QCOMPARE(h.dialog.calls.size(), 1);
 }
 
 QTEST_MAIN(TestTableToolsWindow)

@@ -224,6 +224,9 @@ int cmdReport(const Options& o, Output& out, TerminalDialog& dlg) {
                                 "и уровни оставлены в протоколе пустыми строками.\n"));
     }
     QString error;
+    if (!tables::tablePoints(data.table, &error))
+        return out.fail(FileError, QStringLiteral("file"),
+                        QStringLiteral("Протокол не составлен: ") + error);
     if (!tables::writeReportPdf(o.word(2), data, &error))
         return out.fail(FileError, QStringLiteral("file"), error);
     const int pages = tables::reportPages(data);

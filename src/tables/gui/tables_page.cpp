@@ -343,6 +343,12 @@ void TablesPage::importCsvClick() {
 
 void TablesPage::reportPdfClick() {
     UserDialog& dialog = session_.dialog();
+    // A protocol is signed for a table the sensor can hold.
+    QString bad;
+    if (!tables::tablePoints(form3_->texts(), &bad)) {
+        dialog.message(QStringLiteral("Протокол не составлен: ") + bad);
+        return;
+    }
     // The fields typed once per protocol; a cancelled box makes no protocol.
     QString* const fields[] = {&vehicle_, &tank_, &performedBy_};
     const QString prompts[] = {tables::txt::VehiclePrompt, tables::txt::TankPrompt,
