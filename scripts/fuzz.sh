@@ -36,7 +36,7 @@ fi
 
 flags="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fsanitize=fuzzer-no-link"
 flags="$flags -fno-omit-frame-pointer -g"
-targets=(answers replay lv3 trr cri numbers)
+targets=(answers replay lv3 trr fit csv cri numbers)
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBUILD_TESTING=OFF -DLV300_FUZZ=ON -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]/#/fuzz_}"

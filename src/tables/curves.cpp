@@ -4,11 +4,15 @@ namespace tables {
 
 QList<CurvePoint> captureCurve(const PortionCalibration& calibration) {
     const auto& s = calibration.state();
-    const auto& layout = calibration.layout();
-    QList<CurvePoint> points;
     const int captured = std::min(s.currentRow - 1, int(s.rows.size()));
-    for (int row = 1; row <= captured; ++row) {
-        const QStringList& cells = s.rows[row - 1];
+    return captureCurve(s.rows.mid(0, captured), calibration.layout());
+}
+
+QList<CurvePoint> captureCurve(const QList<QStringList>& rows, const PortionLayout& layout) {
+    QList<CurvePoint> points;
+    qsizetype lastInOrder = -1; // index into points
+    for (int row = 1; row <= rows.size(); ++row) {
+        const QStringList& cells = rows[row - 1];
         bool levelOk = false;
         bool litresOk = false;
         const qint64 level = cells.value(layout.levelColumn()).trimmed().toLongLong(&levelOk);
@@ -16,8 +20,13 @@ QList<CurvePoint> captureCurve(const PortionCalibration& calibration) {
         if (!levelOk || !litresOk)
             continue;
         CurvePoint p{row, double(level), double(litres), false};
-        p.outOfOrder = !points.isEmpty() && p.level <= points.last().level;
+        // Judged against the last capture in order: one capture taken too
+        // early does not make the good ones after it look wrong.
+        p.outOfOrder = lastInOrder >= 0 && (p.level <= points[lastInOrder].level ||
+                                            p.litres < points[lastInOrder].litres);
         points.append(p);
+        if (!p.outOfOrder)
+            lastInOrder = points.size() - 1;
     }
     return points;
 }

@@ -20,10 +20,13 @@ struct CurvePoint {
 };
 
 // The captured rows (those above the pending one) whose level is a whole
-// number, in row order. A capture whose level is not above that of the
-// capture before it is out of order. Rows with another level text ("Нет
-// данных", a frequency) are not points and are skipped.
+// number, in row order. A capture is out of order when its level is not above
+// that of the last capture in order before it, or its litres are below that
+// capture's. Rows with another level text ("Нет данных", a frequency) are not
+// points and are skipped.
 QList<CurvePoint> captureCurve(const PortionCalibration& calibration);
+// The same for rows laid out as `layout` says, row 1 first.
+QList<CurvePoint> captureCurve(const QList<QStringList>& rows, const PortionLayout& layout);
 
 // The table's points whose two boxes hold table values, by point number. A
 // point is out of order when its reading is not above the reading of the

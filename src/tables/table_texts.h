@@ -21,6 +21,25 @@ inline const QString SaveTitle = QStringLiteral("Схранить");
 inline const QString OpenTitle = QStringLiteral("Открыть");
 inline const QString Lv3Filter = QStringLiteral("tbl Files (*.lv3)");
 
+// CSV for the server and the calibration protocol.
+inline const QString CsvFilter = QStringLiteral("CSV (*.csv)");
+inline const QString ExportCsvTitle = QStringLiteral("Экспорт CSV");
+inline const QString ImportCsvTitle = QStringLiteral("Импорт CSV");
+inline const QString NotChanged = QStringLiteral(" Таблица не изменена.");
+inline QString allCapturesQuestion(qsizetype captures) {
+    return QStringLiteral("Таблица подобрана по тарировке из %1 точек. Выгрузить для сервера все "
+                          "точки тарировки? (Нет: только 20 точек таблицы)")
+        .arg(captures);
+}
+
+inline const QString ReportTitle = QStringLiteral("Протокол тарировки");
+inline const QString PdfFilter = QStringLiteral("PDF (*.pdf)");
+inline const QString VehiclePrompt =
+    QStringLiteral("Транспортное средство (можно оставить пустым)");
+inline const QString TankPrompt = QStringLiteral("Бак (можно оставить пустым)");
+inline const QString PerformedByPrompt =
+    QStringLiteral("Тарировку выполнил (можно оставить пустым)");
+
 // Calibration by portions.
 inline const QString TrrFilter = QStringLiteral("tbl Files (*.trr)");
 inline const QString PortionPrompt = QStringLiteral("Ввод порции тарировки");

@@ -63,9 +63,11 @@ private slots:
         const Run r = run({QStringLiteral("--help")});
         QCOMPARE(r.code, 0);
         for (const char* c :
-             {"ports", "scan", "info", "watch", "set-empty", "set-full", "shift-empty",
-              "shift-full", "empty V", "full V", "mode", "address", "lamp", "password enter",
-              "password set", "table read", "table write", "gateway", "replay"})
+             {"ports",        "scan",        "info",       "watch",          "set-empty",
+              "set-full",     "shift-empty", "shift-full", "empty V",        "full V",
+              "mode",         "address",     "lamp",       "password enter", "password set",
+              "table read",   "table write", "table fit",  "table export",   "table import",
+              "table report", "gateway",     "replay"})
             QVERIFY2(r.out.contains(c), c);
     }
 
@@ -362,6 +364,64 @@ private slots:
         const Run none = run({QStringLiteral("--json"), QStringLiteral("replay"),
                               dir.filePath(QStringLiteral("none.log"))});
         QCOMPARE(none.code, 4);
+    }
+
+    void tableFitExportImport() {
+        // 21 captures on a bent line (the window's layout): the fit, its CSV,
+        // and the CSV read back give the same table file.
+        QTemporaryDir dir;
+        QByteArray trr = "\xCB\xE8\xF2\xF0\xFB;\xD3\xF0\xEE\xE2\xE5\xED\xFC\r\n"; // Литры;Уровень
+        for (int k = 0; k <= 20; ++k)
+            trr += QByteArray::number(k * k) + ';' + QByteArray::number(100 * k) + "\r\n";
+        QFile f(dir.filePath(QStringLiteral("c.trr")));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(trr) == trr.size());
+        f.close();
+        const QString lv3 = dir.filePath(QStringLiteral("fit.lv3"));
+        const Run fit = run({QStringLiteral("--json"), QStringLiteral("table"),
+                             QStringLiteral("fit"), f.fileName(), QStringLiteral("-o"), lv3});
+        QCOMPARE(fit.code, 0);
+        // Leaving out any one capture of y = x * x costs 1 l at its level.
+        QCOMPARE(fit.json().value(0).value(QStringLiteral("deviation")).toDouble(), 1.0);
+        const QString csv = dir.filePath(QStringLiteral("c.csv"));
+        QCOMPARE(run({QStringLiteral("table"), QStringLiteral("export"), csv,
+                      QStringLiteral("--from"), f.fileName()})
+                     .code,
+                 0);
+        const QString back = dir.filePath(QStringLiteral("back.lv3"));
+        QCOMPARE(run({QStringLiteral("table"), QStringLiteral("import"), csv, QStringLiteral("-o"),
+                      back})
+                     .code,
+                 0);
+        QFile a(lv3), b(back);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+        // A refused CSV writes nothing.
+        QFile bad(dir.filePath(QStringLiteral("bad.csv")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("0;0\r\n1;\r\n");
+        bad.close();
+        const QString none = dir.filePath(QStringLiteral("none.lv3"));
+        const Run refused = run({QStringLiteral("table"), QStringLiteral("import"), bad.fileName(),
+                                 QStringLiteral("-o"), none});
+        QCOMPARE(refused.code, 4);
+        QVERIFY(QString::fromUtf8(refused.err).contains(QStringLiteral("Строка 2: \"1;\"")));
+        QVERIFY(!QFile::exists(none));
+
+        // The protocol without a display: the table page and one of captures.
+        const QString pdf = dir.filePath(QStringLiteral("p.pdf"));
+        const Run report = run({QStringLiteral("--json"), QStringLiteral("table"),
+                                QStringLiteral("report"), pdf, QStringLiteral("--from"),
+                                f.fileName(), QStringLiteral("--by"), QStringLiteral("Петров")});
+        QCOMPARE(report.code, 0);
+        QCOMPARE(report.json().value(0).value(QStringLiteral("pages")).toInt(), 2);
+        QFile p(pdf);
+        QVERIFY(p.open(QIODevice::ReadOnly) && p.read(5) == "%PDF-");
+        const QString nowhere = dir.filePath(QStringLiteral("none/p.pdf"));
+        QCOMPARE(run({QStringLiteral("table"), QStringLiteral("report"), nowhere,
+                      QStringLiteral("--from"), f.fileName()})
+                     .code,
+                 4);
+        QVERIFY(!QFile::exists(nowhere));
     }
 };
 

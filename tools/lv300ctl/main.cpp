@@ -7,7 +7,9 @@
 #include "base/version.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QJsonObject>
+#include <memory>
 
 namespace ctl {
 
@@ -41,6 +43,8 @@ int run(const QStringList& arguments) {
         return cmdReplay(o, out, dlg);
     if (c == QLatin1String("profile"))
         return cmdProfile(o, out, dlg);
+    if (isTableFileCommand(o))
+        return cmdTableFile(o, out, dlg);
     if (c == QLatin1String("flash"))
         return cmdFlash(o, out, dlg);
     return sensorCommand(o, out, dlg);
@@ -49,8 +53,20 @@ int run(const QStringList& arguments) {
 } // namespace ctl
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // The PDF protocol draws its text with QtGui's fonts, which need a GUI
+    // application; the offscreen platform needs no display.
+    std::unique_ptr<QCoreApplication> app;
+    if (ctl::isTableReport(argc, argv)) {
+#ifndef Q_OS_WIN
+        // Windows' own platform draws without a display; elsewhere there may be none.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     ctl::installInterruptHandler();
     ctl::useUtf8Console();
-    return ctl::run(app.arguments().mid(1));
+    return ctl::run(app->arguments().mid(1));
 }

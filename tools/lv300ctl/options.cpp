@@ -7,7 +7,9 @@ namespace {
 const QSet<QString> ValueOptions{
     QStringLiteral("--port"),      QStringLiteral("--address"), QStringLiteral("--timeout"),
     QStringLiteral("-o"),          QStringLiteral("--count"),   QStringLiteral("--interval"),
-    QStringLiteral("--smoothing"), QStringLiteral("--value"),   QStringLiteral("--only")};
+    QStringLiteral("--smoothing"), QStringLiteral("--value"),   QStringLiteral("--only"),
+    QStringLiteral("--from"),      QStringLiteral("--vehicle"), QStringLiteral("--tank"),
+    QStringLiteral("--by")};
 const QSet<QString> CommandFlags{QStringLiteral("--invert"), QStringLiteral("--range4096"),
                                  QStringLiteral("--litres"), QStringLiteral("--percent"),
                                  QStringLiteral("--csv"),    QStringLiteral("--write-code"),
@@ -127,6 +129,19 @@ QString helpText() {
         "  password set NEW           change the access password\n"
         "  table read [-o FILE.lv3]   read the 20-point table (and save it)\n"
         "  table write FILE.lv3       write the table from a file, then the mode\n"
+        "  table fit FILE.trr [-o TABLE.lv3]\n"
+        "                             the 20-point table fitted to a calibration's\n"
+        "                             captures, with its largest deviation (no port)\n"
+        "  table export FILE.csv [--from TABLE.lv3|CAL.trr]\n"
+        "                             level;litres pairs for a monitoring server: the\n"
+        "                             sensor's table, a table file or a calibration\n"
+        "  table import FILE.csv -o TABLE.lv3\n"
+        "                             a server's pairs into a table file (fitted to 20\n"
+        "                             points when there are more; no port)\n"
+        "  table report FILE.pdf [--from TABLE.lv3|CAL.trr] [--vehicle T] [--tank T] [--by T]\n"
+        "                             the calibration protocol in PDF; with --port the\n"
+        "                             sensor's serial number, version, address and\n"
+        "                             levels (and its table without --from)\n"
         "  gateway ITEM [--value V] [--write-code] [mode words]\n"
         "                             print a remote-command line; ITEM is 0..8 or\n"
         "                             enter-password, status, serial-version,\n"

@@ -333,7 +333,9 @@ int sensorCommand(const Options& o, Output& out, TerminalDialog& dlg) {
             return cmdTableRead(o, link, out);
         if (o.word(1) == QLatin1String("write"))
             return cmdTableWrite(o, link, out, dlg);
-        return usage(out, QStringLiteral("table read [-o FILE.lv3] | table write FILE.lv3"));
+        return usage(
+            out,
+            QStringLiteral("table read [-o FILE.lv3] | table write FILE.lv3 | table fit FILE.trr"));
     }
     return usage(out, QStringLiteral("unknown command ") + c);
 }

@@ -54,6 +54,7 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     ui->errBox->setMaximumBlockCount(2000);
 
     tables_ = new TablesPage(this, session_, services_.programDir);
+    tables_->setClock(services_.clock);
     settings_ = new SettingsPage(this, session_, tables_->tableWindow());
     profile_ = new ProfilePage(this, session_, services_.programDir);
     remote_ = new RemotePage(this, session_, services_.programDir);

@@ -20,6 +20,9 @@ Form1::Form1(QWidget* parent) : QWidget(parent, Qt::Window) {
     row->addWidget(ui.MSFlexGrid1, 1);
     row->addWidget(curve_, 1);
     ui.verticalLayout->insertLayout(at, row, 1);
+    tableFromCalibration = new QPushButton(QStringLiteral("В таблицу датчика"), this);
+    tableFromCalibration->setObjectName(QStringLiteral("tableFromCalibration"));
+    ui.gridLayout_2->addWidget(tableFromCalibration, 2, 0);
     Timer3 = new QTimer(this);
     Timer3->setObjectName(QStringLiteral("Timer3"));
     Timer3->setInterval(50);

@@ -36,6 +36,10 @@ public:
     void ch_portion_Click(); // "Изменить"
     void Command3_Click();   // "Скрыть окно"
 
+    // "В таблицу датчика": the sensor's table fitted to this window's
+    // captures; its owner connects it.
+    QPushButton* tableFromCalibration;
+
     // The 50 ms poll of F9; runs while the window is shown. Tests call the
     // tick directly.
     QTimer* Timer3;

@@ -19,11 +19,29 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
     curve_->setObjectName(QStringLiteral("tableCurve"));
     curve_->setMinimumSize(340, 300);
     ui.horizontalLayout->addWidget(curve_, 1);
+    fitDeviation = new QLabel(this);
+    fitDeviation->setObjectName(QStringLiteral("fitDeviation"));
+    fitDeviation->setWordWrap(true);
+    fitDeviation->hide();
+    ui.verticalLayout->addWidget(fitDeviation);
+    const auto addButton = [this](const char* name, const QString& text) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(QLatin1String(name));
+        ui.verticalLayout_2->insertWidget(ui.verticalLayout_2->indexOf(ui.fTablSave) + 1, b);
+        return b;
+    };
+    reportPdf = addButton("reportPdf", QStringLiteral("Протокол…"));
+    importCsv = addButton("importCsv", QStringLiteral("Импорт CSV…"));
+    exportCsv = addButton("exportCsv", QStringLiteral("Экспорт CSV…"));
     for (const auto* column : {&readings_, &litres_}) {
         for (QLineEdit* box : *column)
             connect(box, &QLineEdit::textChanged, this, [this] {
-                if (!settingTexts_)
-                    redrawCurve();
+                if (settingTexts_)
+                    return;
+                // A typed box: the deviation shown is no longer the table's.
+                fitDeviation->clear();
+                fitDeviation->hide();
+                redrawCurve();
             });
     }
     redrawCurve();
@@ -50,7 +68,11 @@ tables::TableTexts Form3::texts() const {
     return t;
 }
 
-void Form3::setTexts(const tables::TableTexts& table) {
+void Form3::setTexts(const tables::TableTexts& table, const QString& note,
+                     const QList<tables::CurvePoint>& captures) {
+    fitDeviation->setText(note);
+    fitDeviation->setVisible(!note.isEmpty());
+    captures_ = captures;
     // Forty boxes, one drawing.
     settingTexts_ = true;
     for (int i = 0; i < tables::Points; ++i) {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 
+#include "tables/curves.h"
 #include "tables/table_frames.h"
 #include "ui_form3.h"
 
@@ -24,7 +25,20 @@ public:
 
     // The box texts, indexed by point number.
     tables::TableTexts texts() const;
-    void setTexts(const tables::TableTexts& table);
+    // note: shown under the table until a box is typed into (the fit's
+    // largest deviation); captures: those the table was fitted to, kept for
+    // the calibration protocol until another table is put in.
+    void setTexts(const tables::TableTexts& table, const QString& note = {},
+                  const QList<tables::CurvePoint>& captures = {});
+    const QList<tables::CurvePoint>& captures() const { return captures_; }
+
+    // "Наибольшее отклонение: ..." under the table; empty when no fit is shown.
+    QLabel* fitDeviation;
+    // "Экспорт CSV…", "Импорт CSV…": the table for a monitoring server and back.
+    QPushButton* exportCsv;
+    QPushButton* importCsv;
+    // "Протокол…": the calibration protocol in PDF.
+    QPushButton* reportPdf;
 
     // The table drawn as litres against the sensor reading; it follows the
     // boxes as they change.
@@ -34,6 +48,7 @@ private:
     void redrawCurve();
 
     CurveView* curve_;
+    QList<tables::CurvePoint> captures_;
     bool settingTexts_ = false;
     std::array<QLineEdit*, 20> readings_{};
     std::array<QLineEdit*, 20> litres_{};
