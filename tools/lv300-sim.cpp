@@ -95,6 +95,27 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+// The rate the pty's termios carries, as the host set it; 19200 when unknown.
+int hostBaud(int fd) {
+    termios t{};
+    if (tcgetattr(fd, &t) != 0)
+        return 19200;
+    switch (cfgetospeed(&t)) {
+    case B9600:
+        return 9600;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    default:
+        return 19200;
+    }
+}
+
 int usage(const char* why) {
     std::fprintf(stderr,
                  "%s\nusage: lv300-sim [--addresses 1,5] [--password P] [--bootloader "
@@ -270,16 +291,19 @@ int main(int argc, char** argv) {
         if (!request.isEmpty() && after >= lastByteAt + RequestGap) {
             if (verbose)
                 std::fprintf(stderr, "host: %s\n", qPrintable(frame::hexText(request)));
-            const QList<LineBurst> bursts = line.bus->transmit(request);
+            // The rate the host set on its side of the pty (a firmware run
+            // may switch it): the sensors hear only 19200.
+            const int baud = hostBaud(slave);
+            const QList<LineBurst> bursts = line.bus->transmit(request, baud);
             // When the host's last byte left the wire, and when each reply
             // has fully arrived.
             auto lineEnd = after;
             if (lineTime)
-                lineEnd = std::max(after, firstByteAt + std::chrono::nanoseconds(
-                                                            SimBus::wireTimeNs(request.size())));
+                lineEnd = std::max(after, firstByteAt + std::chrono::nanoseconds(SimBus::wireTimeNs(
+                                                            request.size(), baud)));
             for (const LineBurst& b : bursts) {
                 const qint64 arrivedNs =
-                    b.startNs + (lineTime ? SimBus::wireTimeNs(b.bytes.size()) : 0);
+                    b.startNs + (lineTime ? SimBus::wireTimeNs(b.bytes.size(), baud) : 0);
                 outgoing.emplace(lineEnd + std::chrono::nanoseconds(arrivedNs), b.bytes);
             }
             request.clear();

@@ -75,6 +75,7 @@ SessionResult BootloaderSession::finish(Outcome outcome) {
     result.blockSent = blockSent_;
     result.checkFault = checkFault_;
     result.echoBytes = link_.echoBytes();
+    result.leftInLoader = synced_ && (outcome == Outcome::Failed || outcome == Outcome::Cancelled);
     result.log = log_;
     return result;
 }
@@ -88,6 +89,8 @@ QStringList closingMessages(const SessionResult& result) {
     } else if (result.outcome == Outcome::Cancelled && result.blockSent) {
         boxes << texts::CancelledMidway;
     }
+    if (result.restoreFailed)
+        boxes << texts::RateNotRestored;
     return boxes;
 }
 
@@ -102,7 +105,9 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
     log_.clear();
 
     sink_.progress(0, total_);
-    setLog(texts::Flashing, false);
+    setLog((params.baud != DefaultBaud ? texts::rateLine(params.baud) + texts::Crlf : QString()) +
+               texts::Flashing,
+           false);
     const SensorLayout layout = layoutOf(params.type);
 
     // A sensor's last answer to the engine may still wait in the port. Read

@@ -28,6 +28,10 @@ struct SensorLayout {
 };
 SensorLayout layoutOf(SensorType type);
 
+inline constexpr int DefaultBaud = 19200;
+// The rates a run can be made at.
+inline constexpr int FlashBauds[] = {19200, 57600, 115200};
+
 struct SessionParams {
     SensorType type = SensorType::LV300;
     bool resetCalibrations = false; // "Сброс калибровок": also write the data EEPROM
@@ -35,6 +39,9 @@ struct SessionParams {
     int writeFailures = 0;
     // "Проверить запись": read every written block back before Go.
     bool verify = false;
+    // "Скорость:": the rate of the bootloader session (the loader measures
+    // it on the sync byte); the sensors' program always speaks 19200.
+    int baud = DefaultBaud;
 };
 
 enum class Outcome {
@@ -61,8 +68,13 @@ struct SessionResult {
     // A block's Write Memory went out: the sensor's program is no longer whole.
     bool blockSent = false;
     std::optional<CheckFault> checkFault;
-    QString log;          // the final text of the loader's log
-    qint64 echoBytes = 0; // the port's own bytes the adapter handed back
+    QString log;                // the final text of the loader's log
+    qint64 echoBytes = 0;       // the port's own bytes the adapter handed back
+    bool restoreFailed = false; // the port would not go back to 19200 baud
+    // The loader answered and the run did not end with Go: the sensor waits
+    // in its bootloader, where a poll of the sensors is a loader command
+    // (0x31 is Write Memory; a poll to address 206 passes its check).
+    bool leftInLoader = false;
 };
 
 // The boxes the window shows once the run has ended, in order (the loss of

@@ -75,11 +75,13 @@ FirmwareRunner::~FirmwareRunner() {
 
 void FirmwareRunner::setEngineControl(std::function<void()> stop, std::function<void()> resume,
                                       std::function<void()> closePort,
-                                      std::function<void()> portLost) {
+                                      std::function<void()> portLost,
+                                      std::function<void()> loaderLeft) {
     stopEngine_ = std::move(stop);
     resumeEngine_ = std::move(resume);
     closePort_ = std::move(closePort);
     portLost_ = std::move(portLost);
+    loaderLeft_ = std::move(loaderLeft);
 }
 
 void FirmwareRunner::refuse(const QString& text) {
@@ -108,6 +110,14 @@ bool FirmwareRunner::start(Port* port, const QString& imagePath, const SessionPa
         return false;
     }
 
+    // A run at another rate switches the port before anything is sent; a
+    // port that cannot is refused and stays at the sensors' rate.
+    if (params.baud != DefaultBaud && !port->setBaudRate(params.baud)) {
+        port->setBaudRate(DefaultBaud);
+        refuse(texts::rateNotSet(params.baud));
+        return false;
+    }
+
     cancel_ = false;
     {
         QMutexLocker lock(&mutex_);
@@ -124,7 +134,14 @@ bool FirmwareRunner::start(Port* port, const QString& imagePath, const SessionPa
     thread_ = QThread::create([this, port, image = *image, params, home] {
         WorkerSink sink(this);
         BootloaderSession session(*port, sink, cancel_);
-        const SessionResult result = session.run(image, params);
+        SessionResult result = session.run(image, params);
+        // Back to the sensors' rate whatever the ending, before the polling
+        // resumes; a port that cannot go back is closed.
+        if (params.baud != DefaultBaud && !port->setBaudRate(DefaultBaud) &&
+            result.outcome != Outcome::PortLost) {
+            result.outcome = Outcome::PortFailed;
+            result.restoreFailed = true;
+        }
         port->moveToThread(home);
         {
             QMutexLocker lock(&mutex_);
@@ -227,6 +244,8 @@ void FirmwareRunner::onWorkerDone() {
             portLost_();
         else if (closePort_)
             closePort_();
+    } else if (result.leftInLoader && loaderLeft_) {
+        loaderLeft_();
     } else if (resumeEngine_) {
         resumeEngine_();
     }

@@ -43,8 +43,11 @@ public:
     // Called on the calling thread: stop before the run; resume after it, or
     // closePort instead when writes to the port kept failing, or portLost
     // when the adapter went away (closePort when portLost is not given).
+    // After a run that left the sensor in its bootloader, loaderLeft instead
+    // of resume: the polling must not reach the loader (resume when not given).
     void setEngineControl(std::function<void()> stop, std::function<void()> resume,
-                          std::function<void()> closePort, std::function<void()> portLost = {});
+                          std::function<void()> closePort, std::function<void()> portLost = {},
+                          std::function<void()> loaderLeft = {});
 
     bool isRunning() const { return running_; }
 
@@ -82,7 +85,7 @@ private:
     void onWorkerDone();
 
     UserDialog* dialog_ = nullptr;
-    std::function<void()> stopEngine_, resumeEngine_, closePort_, portLost_;
+    std::function<void()> stopEngine_, resumeEngine_, closePort_, portLost_, loaderLeft_;
     QThread* thread_ = nullptr;
     bool running_ = false;
     std::atomic<bool> cancel_{false};

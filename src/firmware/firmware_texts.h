@@ -56,6 +56,22 @@ inline const QString PortNotOpen = QStringLiteral("Порт не открыт. �
 inline const QString NoFileChosen =
     QStringLiteral("Файл прошивки не выбран. Нажмите \"Открыть файл\".");
 inline const QString AlreadyRunning = QStringLiteral("Прошивка уже идёт.");
+// A run at another rate than 19200.
+inline QString rateLine(int baud) {
+    return QStringLiteral("Скорость %1 бод").arg(baud);
+}
+inline QString rateNotSet(int baud) {
+    return QStringLiteral("Порт не переключается на скорость %1 бод. Прошивка не начата.")
+        .arg(baud);
+}
+// The polling paused after a run that left the sensor in its bootloader.
+inline const QString WaitsInLoader =
+    QStringLiteral("Датчик в режиме загрузчика: опрос остановлен.");
+inline const QString PowerCycleQuestion = QStringLiteral(
+    "Датчик остался в режиме загрузчика, и опрос датчиков остановлен. Выключите и включите "
+    "питание датчика, затем нажмите \"Да\", чтобы продолжить опрос.");
+inline const QString RateNotRestored =
+    QStringLiteral("Порт не вернулся на скорость 19200 бод. Закройте порт и откройте его снова.");
 inline QString cannotOpenFile(const QString& path) {
     return QStringLiteral("Не удалось прочитать файл ") + path;
 }

@@ -59,6 +59,13 @@ public:
     // True once the device has gone away while open (adapter unplugged).
     virtual bool hasVanished() const = 0;
 
+    // Switches the open port to another rate (the firmware run's, and back to
+    // 19200); false when the port cannot.
+    virtual bool setBaudRate(int baud) {
+        (void)baud;
+        return false;
+    }
+
     // Hands the port's internals to another thread (the firmware worker) and
     // back. Must be called from the thread that currently owns the port.
     virtual void moveToThread(QThread* thread) { (void)thread; }

@@ -214,6 +214,15 @@ void SerialPort::flush() {
     noteError();
 }
 
+bool SerialPort::setBaudRate(int baud) {
+    if (!m_port->isOpen() || m_vanished)
+        return false;
+    const bool set = m_port->setBaudRate(baud);
+    noteError();
+    m_port->clearError();
+    return set && m_port->baudRate() == baud;
+}
+
 bool SerialPort::hasVanished() const {
     return m_vanished || (m_port->isOpen() && meansGone(m_port->error()));
 }

@@ -47,6 +47,7 @@ public:
     void flush() override;
     // True once the device reported that it is gone (unplugged) while open.
     bool hasVanished() const override;
+    bool setBaudRate(int baud) override;
     // Moves the internal QSerialPort (it has no parent) to `thread`.
     void moveToThread(QThread* thread) override;
 

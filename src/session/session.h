@@ -95,6 +95,9 @@ public:
     qint32 exchangeCount() const { return exchangeCounter_; }
     // Stray bytes dropped from what ticks read (line noise), in all.
     qint64 noiseBytes() const { return noiseBytes_; }
+    // Shows a text in the status line (a state of the line the session does
+    // not know, such as a sensor waiting in its bootloader).
+    void showStatus(const QString& text) { setStatus(text); }
     // The port's own bytes handed back by an adapter that hears itself, taken
     // off what was read, in all (not noise).
     qint64 echoBytes() const { return echoBytes_; }

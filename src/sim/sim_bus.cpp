@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-qint64 SimBus::wireTimeNs(qint64 bytes) {
-    return bytes * BitsPerByte * 1'000'000'000LL / Baud;
+qint64 SimBus::wireTimeNs(qint64 bytes, int baud) {
+    return bytes * BitsPerByte * 1'000'000'000LL / std::max(1, baud);
 }
 
 void SimBus::addDevice(std::shared_ptr<SimDevice> device) {
@@ -28,13 +28,13 @@ QList<std::shared_ptr<SimDevice>> SimBus::devices() const {
     return m_devices;
 }
 
-QList<LineBurst> SimBus::transmit(const QByteArray& hostBytes) {
+QList<LineBurst> SimBus::transmit(const QByteArray& hostBytes, int baud) {
     QList<QList<SimReply>> replies;
     {
         std::lock_guard lock(m_mutex);
         replies.reserve(m_devices.size());
         for (const auto& device : std::as_const(m_devices))
-            replies.append(device->onHostBytes(hostBytes));
+            replies.append(device->onHostBytesAt(hostBytes, baud));
     }
     return mergeOnLine(replies);
 }

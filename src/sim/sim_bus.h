@@ -24,8 +24,9 @@ public:
     static constexpr qint64 Baud = 19200;
     static constexpr qint64 BitsPerByte = 10;
 
-    // Time the given number of bytes occupy the wire (about 0.521 ms each).
-    static qint64 wireTimeNs(qint64 bytes);
+    // Time the given number of bytes occupy the wire (about 0.521 ms each at
+    // 19200 baud).
+    static qint64 wireTimeNs(qint64 bytes, int baud = Baud);
 
     void addDevice(std::shared_ptr<SimDevice> device);
     void removeDevice(const SimDevice* device);
@@ -37,7 +38,7 @@ public:
     // time (equal starts keep the devices' order), none overlapping the one
     // before it. Devices are called with the bus locked: they must not call
     // back into the bus.
-    QList<LineBurst> transmit(const QByteArray& hostBytes);
+    QList<LineBurst> transmit(const QByteArray& hostBytes, int baud = Baud);
 
     // Lays replies of several devices out on the line. Pure.
     static QList<LineBurst> mergeOnLine(const QList<QList<SimReply>>& repliesPerDevice);

@@ -86,19 +86,25 @@ int SimSensor::dataSizeFor(quint8 code, const Command& command) const {
 }
 
 QList<SimReply> SimSensor::onHostBytes(const QByteArray& bytes) {
+    return onHostBytesAt(bytes, SensorBaud);
+}
+
+QList<SimReply> SimSensor::onHostBytesAt(const QByteArray& bytes, int baud) {
     std::lock_guard lock(m_mutex);
     if (m_loader) {
         // Keep the loader alive even if it hands the line back meanwhile.
         const std::shared_ptr<SimDevice> loader = m_loader;
-        return loader->onHostBytes(bytes);
+        return loader->onHostBytesAt(bytes, baud);
     }
     if (m_armedLoader && !bytes.isEmpty() &&
         bytes.count(char(Stm8Bootloader::Sync)) == bytes.size()) {
         m_armedLoader->powerUp();
         m_loader = m_armedLoader;
         const std::shared_ptr<SimDevice> loader = m_loader;
-        return loader->onHostBytes(bytes);
+        return loader->onHostBytesAt(bytes, baud);
     }
+    if (baud != SensorBaud) // garbage to the sensor's program
+        return {};
     if (m_muted || bytes.size() < 3 || byteAt(bytes, 0) != RequestPrefix ||
         !frame::answerIntact(bytes))
         return {};

@@ -116,6 +116,9 @@ public:
     explicit SimSensor(const SimSensorConfig& config = {});
 
     QList<SimReply> onHostBytes(const QByteArray& bytes) override;
+    // The program listens at 19200 baud only; its loader, once started,
+    // at the rate it learned from the sync byte.
+    QList<SimReply> onHostBytesAt(const QByteArray& bytes, int baud) override;
 
     // --- State, as the sensor holds it ---
     quint8 address() const;

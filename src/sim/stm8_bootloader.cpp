@@ -162,12 +162,25 @@ void Stm8Bootloader::answer(QList<SimReply>& out, quint8 byte, int delayUs) {
 }
 
 QList<SimReply> Stm8Bootloader::onHostBytes(const QByteArray& bytes) {
+    return onHostBytesAt(bytes, SensorBaud);
+}
+
+int Stm8Bootloader::baud() const {
+    std::lock_guard lock(m_mutex);
+    return m_baud;
+}
+
+QList<SimReply> Stm8Bootloader::onHostBytesAt(const QByteArray& bytes, int baud) {
     QList<SimReply> out;
     std::function<void()> onGo;
     {
         std::lock_guard lock(m_mutex);
         if (m_phase == Phase::Off)
             return out;
+        if (m_phase == Phase::Unsynced)
+            m_baud = baud; // the rate of the sync byte it takes
+        else if (baud != m_baud)
+            return out; // garbage at the rate it measured
         for (char c : bytes) {
             const int goBefore = m_stats.goCommands;
             handle(quint8(c), out);

@@ -57,6 +57,11 @@ public:
     Stm8Bootloader();
 
     QList<SimReply> onHostBytes(const QByteArray& bytes) override;
+    // The ROM loader measures its rate on the sync byte it accepts and keeps
+    // it until the next power-up; bytes at another rate are garbage to it.
+    QList<SimReply> onHostBytesAt(const QByteArray& bytes, int baud) override;
+    // The rate learned at the last synchronisation (19200 before any).
+    int baud() const;
 
     // As if the sensor were powered up with its loader running: waiting for
     // the sync byte, with the memory kept.
@@ -132,6 +137,7 @@ private:
     QByteArray m_collect;
     quint32 m_address = 0;
     int m_syncSeen = 0;
+    int m_baud = SensorBaud;
     int m_answersAfterSync = 0;
     int m_blocksSeen = 0;
     int m_syncFrom = 1;

@@ -23,6 +23,7 @@ bool VirtualPort::open(const QString& path, QString* error) {
     }
     m_open = true;
     m_handleDead = false;
+    m_baud = SimBus::Baud;
     m_path = path;
     m_incoming.clear();
     m_txFreeAt = Clock::time_point{};
@@ -104,16 +105,16 @@ qint64 VirtualPort::write(const QByteArray& bytes) {
 
     // A real port would pass the bytes on in pieces of at most 255, back to
     // back; the devices hear one unbroken stretch either way.
-    QList<LineBurst> bursts = m_bus->transmit(taken);
+    QList<LineBurst> bursts = m_bus->transmit(taken, m_baud);
     if (m_strayPerWrite > 0)
         addStraysLocked(bursts);
     if (m_echo) // from the first byte on the wire: before the host's last one left
-        bursts.prepend({-SimBus::wireTimeNs(taken.size()), taken});
+        bursts.prepend({-SimBus::wireTimeNs(taken.size(), m_baud), taken});
 
     auto lineStart = Clock::time_point{};
     if (m_timing == Timing::Realistic) {
         lineStart = qMax(Clock::now(), m_txFreeAt);
-        m_txFreeAt = lineStart + std::chrono::nanoseconds(SimBus::wireTimeNs(taken.size()));
+        m_txFreeAt = lineStart + std::chrono::nanoseconds(SimBus::wireTimeNs(taken.size(), m_baud));
     }
     scheduleLocked(lineStart, int(taken.size()), bursts);
     return taken.size();
@@ -130,13 +131,13 @@ void VirtualPort::scheduleLocked(Clock::time_point lineStart, int hostBytes,
         m_changed.notify_all();
         return;
     }
-    const QList<qint64> offsets = arrivalOffsetsNs(hostBytes, bursts);
+    const QList<qint64> offsets = arrivalOffsetsNs(hostBytes, bursts, m_baud);
     const QByteArray bytes = SimBus::concatenated(bursts);
     if (bytes.isEmpty())
         return;
     // A reply cannot start while an earlier one is still arriving.
     const auto firstStart =
-        lineStart + std::chrono::nanoseconds(offsets.front() - SimBus::wireTimeNs(1));
+        lineStart + std::chrono::nanoseconds(offsets.front() - SimBus::wireTimeNs(1, m_baud));
     const auto shift = firstStart < m_rxFreeAt ? m_rxFreeAt - firstStart : Clock::duration::zero();
     for (int i = 0; i < bytes.size(); ++i) {
         const auto at = lineStart + shift + std::chrono::nanoseconds(offsets.at(i));
@@ -171,6 +172,24 @@ void VirtualPort::setVanished(bool vanished) {
 void VirtualPort::setShortWrites(bool shortWrites) {
     std::lock_guard lock(m_mutex);
     m_shortWrites = shortWrites;
+}
+
+bool VirtualPort::setBaudRate(int baud) {
+    std::lock_guard lock(m_mutex);
+    if (!m_open || deadLocked() || m_rateFixed || baud <= 0)
+        return false;
+    m_baud = baud;
+    return true;
+}
+
+int VirtualPort::baudRate() const {
+    std::lock_guard lock(m_mutex);
+    return m_baud;
+}
+
+void VirtualPort::setRateFixed(bool fixed) {
+    std::lock_guard lock(m_mutex);
+    m_rateFixed = fixed;
 }
 
 void VirtualPort::setEcho(bool echo) {
@@ -251,15 +270,16 @@ QString VirtualPort::path() const {
     return m_path;
 }
 
-QList<qint64> VirtualPort::arrivalOffsetsNs(int hostBytes, const QList<LineBurst>& bursts) {
+QList<qint64> VirtualPort::arrivalOffsetsNs(int hostBytes, const QList<LineBurst>& bursts,
+                                            int baud) {
     QList<qint64> at;
-    const qint64 hostEnd = SimBus::wireTimeNs(hostBytes);
+    const qint64 hostEnd = SimBus::wireTimeNs(hostBytes, baud);
     qint64 rxFree = 0;
     for (const LineBurst& b : bursts) {
         const qint64 start = qMax(hostEnd + b.startNs, rxFree);
         for (int i = 0; i < b.bytes.size(); ++i)
-            at.append(start + SimBus::wireTimeNs(i + 1));
-        rxFree = start + SimBus::wireTimeNs(b.bytes.size());
+            at.append(start + SimBus::wireTimeNs(i + 1, baud));
+        rxFree = start + SimBus::wireTimeNs(b.bytes.size(), baud);
     }
     return at;
 }

@@ -40,6 +40,10 @@ public:
     qint64 write(const QByteArray& bytes) override;
     void flush() override;
     bool hasVanished() const override;
+    // The host's bytes go out at this rate; the devices hear them as sent at
+    // it (a sensor's program only at 19200).
+    bool setBaudRate(int baud) override;
+    int baudRate() const;
 
     // --- Faults ---
     // The adapter is pulled out (true) or plugged back in (false). While it
@@ -55,6 +59,8 @@ public:
     // just after them, never inside one. Deterministic for a seed; 0 turns
     // the noise off. (Instant timing: the strays come with the replies.)
     void setStrayBytes(double perWrite, quint32 seed = 1);
+    // A port whose rate cannot be changed: setBaudRate fails.
+    void setRateFixed(bool fixed);
     // An adapter that hears itself: every byte written comes back as it
     // leaves, ahead of the answers.
     void setEcho(bool echo);
@@ -75,7 +81,8 @@ public:
     // Arrival time of every reply byte, counted from the moment the host's
     // first byte starts on the wire, for a host write of hostBytes bytes
     // followed by the given bursts. Pure: the realistic model's schedule.
-    static QList<qint64> arrivalOffsetsNs(int hostBytes, const QList<LineBurst>& bursts);
+    static QList<qint64> arrivalOffsetsNs(int hostBytes, const QList<LineBurst>& bursts,
+                                          int baud = SimBus::Baud);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -104,6 +111,8 @@ private:
     bool m_handleDead = false;
     bool m_shortWrites = false;
     bool m_echo = false;
+    bool m_rateFixed = false;
+    int m_baud = SimBus::Baud;
     double m_strayPerWrite = 0;
     QRandomGenerator m_strayRandom;
 };

@@ -1,5 +1,6 @@
 #include "tables/table_csv.h"
 
+#include "base/bounded_file.h"
 #include "tables/table_texts.h"
 #include "tables/text_lines.h"
 
@@ -144,18 +145,18 @@ CsvContents parseCsv(const QByteArray& bytes) {
 }
 
 CsvContents loadCsv(const QString& path) {
-    const TextFile file = readTextFile(path, MaxTextFileSize);
+    const bounded::File file = bounded::read(path, MaxTextFileSize);
     const QString shown = QDir::toNativeSeparators(path);
     switch (file.status) {
-    case TextFile::Status::Ok:
+    case bounded::Status::Ok:
         break;
-    case TextFile::Status::NotRegular:
+    case bounded::Status::NotRegular:
         return refused(txt::notRegularFile(path));
-    case TextFile::Status::TooLarge:
+    case bounded::Status::TooLarge:
         return refused(QStringLiteral("Файл %1 слишком велик.").arg(shown));
-    case TextFile::Status::CannotOpen:
+    case bounded::Status::CannotOpen:
         return refused(QStringLiteral("Не удалось открыть файл %1: %2.").arg(shown, file.why));
-    case TextFile::Status::ReadFailed:
+    case bounded::Status::ReadFailed:
         return refused(QStringLiteral("Не удалось прочитать файл %1: %2.").arg(shown, file.why));
     }
     CsvContents out = parseCsv(file.bytes);

@@ -262,6 +262,56 @@ private slots:
         QVERIFY(rig.portUsableHere());
     }
 
+    // A run at 115200: the loader learns that rate from the sync byte, the
+    // log says it, and the port is back at 19200 whatever the ending; a port
+    // that cannot change its rate is refused before anything is sent.
+    void runAtAnotherRate_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("done") << "done";
+        QTest::newRow("failed") << "failed";
+        QTest::newRow("cancelled") << "cancelled";
+        QTest::newRow("port lost") << "port lost";
+        QTest::newRow("rate refused") << "rate refused";
+    }
+    void runAtAnotherRate() {
+        QFETCH(QString, ending);
+        Rig rig(VirtualPort::Timing::Realistic);
+        SessionParams params;
+        params.baud = 115200;
+        if (ending == QLatin1String("failed"))
+            rig.loader->nackBlock(2);
+        if (ending == QLatin1String("rate refused"))
+            rig.port.setRateFixed(true);
+        connect(rig.runner.get(), &FirmwareRunner::progress, this, [&](int done, int) {
+            if (done == 2 && ending == QLatin1String("cancelled"))
+                rig.runner->cancel();
+            if (done == 2 && ending == QLatin1String("port lost"))
+                rig.port.setVanished(true);
+        });
+        const bool started = rig.runner->start(&rig.port, imageFile(makeImage(170, 160)), params);
+        if (ending == QLatin1String("rate refused")) {
+            QVERIFY(!started);
+            QCOMPARE(rig.dialog.messages(),
+                     QStringList{QStringLiteral(
+                         "Порт не переключается на скорость 115200 бод. Прошивка не начата.")});
+            QVERIFY(rig.port.writes().isEmpty());
+            QCOMPARE(rig.port.baudRate(), 19200);
+            return;
+        }
+        QVERIFY(started);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 30000);
+        const SessionResult& r = rig.runner->lastResult();
+        QVERIFY(r.log.startsWith(QStringLiteral("Скорость 115200 бод\r\nПрошиваем !  ")));
+        QCOMPARE(rig.loader->baud(), 115200);
+        const QMap<QString, Outcome> outcomes{{"done", Outcome::Done},
+                                              {"failed", Outcome::Failed},
+                                              {"cancelled", Outcome::Cancelled},
+                                              {"port lost", Outcome::PortLost}};
+        QCOMPARE(rig.outcome(), outcomes.value(ending));
+        if (ending != QLatin1String("port lost"))
+            QCOMPARE(rig.port.baudRate(), 19200);
+    }
+
     void secondStartWhileRunningIsRefused() {
         Rig rig;
         rig.loader->answerSyncFrom(1000000);

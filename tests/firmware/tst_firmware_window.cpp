@@ -247,9 +247,19 @@ void TestFirmwareWindow::failedRunThenSecondPressCompletes() {
     else
         loader->dropAnswer(dataAnswer(1));
     h.port->clearWrites();
+    h.dialog.yesNoAnswers.enqueue(false); // not switched off and on
     h.c<QAbstractButton>("start")->click();
     awaitEnd(h);
     QCOMPARE(h.dialog.messages(), boxes);
+    // The polling stays paused: no poll reaches the waiting loader.
+    QCOMPARE(h.dialog.calls.last().kind, QStringLiteral("question"));
+    QCOMPARE(h.dialog.calls.last().text,
+             QStringLiteral("Датчик остался в режиме загрузчика, и опрос датчиков остановлен. "
+                            "Выключите и включите питание датчика, затем нажмите \"Да\", "
+                            "чтобы продолжить опрос."));
+    QCOMPARE(h.c<QLabel>("MsgCom")->text(),
+             QStringLiteral("Датчик в режиме загрузчика: опрос остановлен."));
+    QVERIFY(!h.session.tickTimer()->isActive());
     // The log says so too, whatever the progress bar stopped at.
     QVERIFY(h.c<QPlainTextEdit>("txtRec1")->toPlainText().endsWith("Block -1\n-----Ошибка------"));
     // The half-written program is not started: the loader waits.

@@ -1,3 +1,4 @@
+#include "link/frame.h"
 #include "sim/stm8_bootloader.h"
 
 #include <QTest>
@@ -69,6 +70,30 @@ private slots:
         QVERIFY(b.onHostBytes(bytes({0x7F})).isEmpty());
         QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), nack);
         QCOMPARE(joined(b.onHostBytes(bytes({0x31, 0xCE}))), ack);
+    }
+
+    // Why the polling must not resume while the sensor waits in its loader:
+    // a data poll to address 206 (31 CE F0 CRC) is a Write Memory command
+    // with a valid complement, acknowledged; a poll to another address is
+    // refused.
+    void pollToAddress206IsAWriteCommand() {
+        Stm8Bootloader b;
+        QCOMPARE(joined(b.onHostBytes(bytes({0x7F}))), ack);
+        QCOMPARE(joined(b.onHostBytes(frame::request(5, 0xF0))), nack + nack);
+        QCOMPARE(joined(b.onHostBytes(frame::request(206, 0xF0))), ack);
+    }
+
+    // The loader keeps the rate of the sync byte it took: bytes at another
+    // rate are garbage to it until it is powered up again.
+    void keepsTheRateOfTheSync() {
+        Stm8Bootloader b;
+        QCOMPARE(joined(b.onHostBytesAt(bytes({0x7F}), 115200)), ack);
+        QCOMPARE(b.baud(), 115200);
+        QVERIFY(b.onHostBytesAt(bytes({0x31, 0xCE}), 19200).isEmpty());
+        QCOMPARE(joined(b.onHostBytesAt(bytes({0x31, 0xCE}), 115200)), ack);
+        b.powerUp();
+        QCOMPARE(joined(b.onHostBytesAt(bytes({0x7F}), 19200)), ack);
+        QCOMPARE(b.baud(), 19200);
     }
 
     void commandComplements_data() {

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -69,11 +70,17 @@ int cmdFlash(const Options& o, Output& out, TerminalDialog& dlg) {
     if (!firmware::CriImage::load(o.word(1), &error))
         return out.fail(FileError, QStringLiteral("file"), error);
 
+    firmware::SessionParams params;
+    if (o.values.contains(QStringLiteral("--baud"))) {
+        params.baud = o.values.value(QStringLiteral("--baud")).toInt();
+        if (!std::ranges::count(firmware::FlashBauds, params.baud))
+            return usage(out, QStringLiteral("--baud is 19200, 57600 or 115200"));
+    }
+
     Link link(o, out, dlg);
     if (const int rc = link.open())
         return rc;
 
-    firmware::SessionParams params;
     params.type = o.flag(QStringLiteral("--lv200")) ? firmware::SensorType::LV200
                                                     : firmware::SensorType::LV300;
     params.resetCalibrations = o.flag(QStringLiteral("--reset-calibration"));
@@ -104,6 +111,8 @@ int cmdFlash(const Options& o, Output& out, TerminalDialog& dlg) {
                             "Waiting for the bootloader (Ctrl-C cancels)...\n"));
     if (!runner.start(link.session().port(), o.word(1), params)) {
         const QString why = dlg.messages().size() > shown ? dlg.messages().last() : QString();
+        if (why == firmware::texts::rateNotSet(params.baud))
+            return out.failShown(PortError, QStringLiteral("port"), why);
         return out.failShown(FileError, QStringLiteral("file"), why);
     }
     loop.exec();

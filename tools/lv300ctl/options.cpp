@@ -9,7 +9,7 @@ const QSet<QString> ValueOptions{
     QStringLiteral("-o"),          QStringLiteral("--count"),   QStringLiteral("--interval"),
     QStringLiteral("--smoothing"), QStringLiteral("--value"),   QStringLiteral("--only"),
     QStringLiteral("--from"),      QStringLiteral("--vehicle"), QStringLiteral("--tank"),
-    QStringLiteral("--by")};
+    QStringLiteral("--by"),        QStringLiteral("--baud")};
 const QSet<QString> CommandFlags{QStringLiteral("--invert"), QStringLiteral("--range4096"),
                                  QStringLiteral("--litres"), QStringLiteral("--percent"),
                                  QStringLiteral("--csv"),    QStringLiteral("--write-code"),
@@ -151,10 +151,11 @@ QString helpText() {
         "  profile apply FILE [--only modes,levels,table,address]\n"
         "                             apply a profile (default: modes and table),\n"
         "                             then read it back; exit 1 when it differs\n"
-        "  flash FILE.cri [--lv200] [--reset-calibration] [--verify]\n"
+        "  flash FILE.cri [--lv200] [--reset-calibration] [--verify] [--baud N]\n"
         "                             firmware through the sensor's bootloader: switch\n"
         "                             the sensor off and on when asked; progress on\n"
-        "                             stderr; --verify reads every block back first\n"
+        "                             stderr; --verify reads every block back first;\n"
+        "                             --baud 57600 or 115200 flashes faster\n"
         "  replay FILE                decode the answers recorded in a work log\n"
         "\n"
         "Exit codes: 0 done; 1 no answer or a bad answer; 2 wrong usage;\n"

@@ -7,6 +7,7 @@
 #include "session/session.h"
 
 #include <QBoxLayout>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,19 +44,16 @@ FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks
     }
 
     runner_->setDialog(&session_.dialog());
-    runner_->setEngineControl([this] { session_.stopTicking(); },
-                              [this] {
-                                  // The sensor may run another firmware now.
-                                  session_.forgetIdentity();
-                                  if (session_.isOpen())
-                                      session_.startTicking();
-                              },
+    runner_->setEngineControl([this] { session_.stopTicking(); }, [this] { resumePolling(); },
                               [this] { hooks_.closePort(); },
                               // The adapter went away: as when polling.
                               [this] {
                                   if (hooks_.portLost)
                                       hooks_.portLost();
-                              });
+                              },
+                              // The polling stays paused; the question comes
+                              // after the run's closing messages.
+                              [this] { session_.showStatus(firmware::texts::WaitsInLoader); });
     // The loader gives its whole log each time; what is already shown is
     // kept and only the new end is added, so that a long log is not laid out
     // again for every block.
@@ -84,7 +82,7 @@ FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks
         // for a second run; afterwards the controls follow the port again.
         const bool portOpen = session_.isOpen();
         cancel_->setEnabled(running);
-        for (const char* name : {"BTNCloseCom", "start", "chkVerify", "Command8"})
+        for (const char* name : {"BTNCloseCom", "start", "chkVerify", "flashBaud", "Command8"})
             control<QWidget>(root_, name)->setEnabled(!running && portOpen);
         if (running) {
             progress_->setTextVisible(true);
@@ -98,12 +96,25 @@ FirmwarePage::FirmwarePage(QWidget* root, session::Session& session, Hooks hooks
         // What state the sensor is left in, when it is not the one asked for.
         for (const QString& text : firmware::closingMessages(result))
             session_.dialog().message(text, {}, UserDialog::Icon::Warning);
+        // A poll reaching the waiting loader could be taken for a command:
+        // the polling resumes once the sensor has been switched off and on,
+        // otherwise only with another run or a port opened anew.
+        if (result.leftInLoader && session_.isOpen() &&
+            session_.dialog().askYesNo(firmware::texts::PowerCycleQuestion))
+            resumePolling();
     });
     connect(cancel_, &QPushButton::clicked, runner_, &firmware::FirmwareRunner::cancel);
     connect(control<QPushButton>(root_, "Command8"), &QPushButton::clicked, this,
             &FirmwarePage::Command8_Click);
     connect(control<QPushButton>(root_, "start"), &QPushButton::clicked, this,
             &FirmwarePage::start_Click);
+}
+
+void FirmwarePage::resumePolling() {
+    // The sensor may run another firmware now.
+    session_.forgetIdentity();
+    if (session_.isOpen())
+        session_.startTicking();
 }
 
 FirmwarePage::~FirmwarePage() {
@@ -149,6 +160,7 @@ void FirmwarePage::start_Click() {
                                                                      : firmware::SensorType::LV300;
     params.resetCalibrations = control<QAbstractButton>(root_, "EEPROM")->isChecked();
     params.verify = control<QAbstractButton>(root_, "chkVerify")->isChecked();
+    params.baud = control<QComboBox>(root_, "flashBaud")->currentText().toInt();
     params.writeFailures = session_.writeFailures();
     Busy::Guard guard(session_.busy());
     runner_->start(session_.port(), imagePath_, params);

@@ -40,6 +40,7 @@ public slots:
     void start_Click();
 
 private:
+    void resumePolling();
     void showProgress(const QString& format, int done, int total);
 
     QWidget* root_;
