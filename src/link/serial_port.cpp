@@ -7,6 +7,11 @@
 #include <QTimer>
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+#endif
+
 namespace {
 // How long one piece may take to leave: 255 bytes need about 133 ms at
 // 19200 baud; leave room for a slow adapter.
@@ -66,6 +71,23 @@ bool waitThroughEvents(QSerialPort& port, int msecs) {
     deadline.start(std::max(0, msecs));
     loop.exec();
     return port.bytesAvailable() > 0;
+}
+
+// A USB adapter holds what it receives until its buffer fills or its latency
+// timer runs out (16 ms on the common chips): asked for low latency, the
+// Linux driver hands bytes on at once (FTDI: a 1 ms timer). A port that
+// refuses (a pseudo-terminal, a built-in UART) is used as it is.
+void askLowLatency(QSerialPort& port) {
+#ifdef Q_OS_LINUX
+    const int fd = int(port.handle());
+    serial_struct s{};
+    if (fd < 0 || ioctl(fd, TIOCGSERIAL, &s) != 0 || (s.flags & ASYNC_LOW_LATENCY))
+        return;
+    s.flags |= ASYNC_LOW_LATENCY;
+    ioctl(fd, TIOCSSERIAL, &s);
+#else
+    (void)port;
+#endif
 }
 
 QString setupMessage(QSerialPort::SerialPortError e) {
@@ -140,6 +162,7 @@ bool SerialPort::open(const QString& path, QString* error) {
         m_port->clearError();
         return false;
     }
+    askLowLatency(*m_port);
     // A freshly opened port starts empty: bytes the system kept from an
     // earlier session belong to no request of this one.
     m_port->clear(QSerialPort::AllDirections);

@@ -239,8 +239,10 @@ QByteArray Session::readFresh(int* stale) {
 void Session::takeEcho(QByteArray& read, const QByteArray& written) {
     if (!echo::take(read, written))
         return;
-    if (echoBytes_ == 0)
+    if (echoBytes_ == 0) {
+        log(txt::EchoNoticed);
         emit echoNoticed();
+    }
     echoBytes_ += written.size();
 }
 

@@ -7,6 +7,9 @@
 namespace session::txt {
 
 inline const QString WriteError = QStringLiteral("Ошибка записи в порт");
+// Once per port, in the work log.
+inline const QString EchoNoticed =
+    QStringLiteral("Адаптер возвращает отправленные байты (эхо): они отбрасываются.");
 // Followed by the address as the address list shows it.
 inline const QString NoAnswerFrom = QStringLiteral("Нет ответа от датчика с адресом ");
 inline const QString WrongPassword = QStringLiteral("Неверный пароль.");
