@@ -194,13 +194,14 @@ for i in range(160 + (0x10000 - 0x9000) // 128):
 open(sys.argv[1], "wb").write(image)
 EOF
 # The floor of such a run, from what crossed the line: each request's bytes at
-# ten bits at 19200 baud (at least the simulator's 4 ms end-of-request gap),
+# ten bits at the run's rate (19200 unless given; at least the simulator's 4 ms
+# end-of-request gap),
 # each reply's bytes, the loader's modelled times (6 ms a write, 30 ms an
 # erase, 50 us a turnaround).
 floor_of() {
-    python3 - "$1" <<'EOF'
+    python3 - "$1" "${2:-19200}" <<'EOF'
 import sys
-bit = 10 / 19200
+bit = 10 / int(sys.argv[2])
 total = 0.0
 for text in open(sys.argv[1], encoding="utf-8", errors="replace"):
     kind, _, hexes = text.strip().partition(": ")
@@ -242,6 +243,26 @@ floor_lin=$(floor_of "$work/flash-linux.log")
 echo "     flash --verify at 19200 baud: $flash_win s under Wine (floor $floor_win s," \
     "$(calc "$flash_win / $floor_win") x), $flash_lin s on Linux (floor $floor_lin s," \
     "$(calc "$flash_lin / $floor_lin") x)"
+
+# The same image at 115200 baud: the simulated loader learns the rate the
+# Windows side set on the port.
+start_sim flash-fast --bootloader --line-time
+t0=$(now)
+ctl_win --json flash "$work/full.cri" --reset-calibration --baud 115200 > "$work/flash-fast.win" \
+    2> /dev/null
+rc=$?
+t1=$(now)
+stop_sim
+expect "flash --baud 115200: exit $rc in $(calc "$t1 - $t0") s (floor $(floor_of "$work/flash-fast.log" 115200) s)" \
+    test $rc -eq 0
+
+# A table read and its calibration protocol drawn into a PDF.
+start_sim report
+ctl_win table read -o "$work/report.lv3" > /dev/null 2>&1
+ctl_win table report "$work/report.pdf" --from "$work/report.lv3" --tank "Бак 1" > /dev/null 2>&1
+rc=$?
+stop_sim
+expect "table report: exit $rc, a PDF" bash -c "[ $rc -eq 0 ] && head -c 4 '$work/report.pdf' | grep -q '%PDF'"
 
 # The line goes away in the middle of a watch: a port error, not a hang.
 start_sim vanish

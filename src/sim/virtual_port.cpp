@@ -1,5 +1,6 @@
 #include "sim/virtual_port.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <QByteArray>
@@ -139,11 +140,29 @@ void VirtualPort::scheduleLocked(Clock::time_point lineStart, int hostBytes,
     const auto firstStart =
         lineStart + std::chrono::nanoseconds(offsets.front() - SimBus::wireTimeNs(1, m_baud));
     const auto shift = firstStart < m_rxFreeAt ? m_rxFreeAt - firstStart : Clock::duration::zero();
+    const qsizetype first = qsizetype(m_incoming.size());
     for (int i = 0; i < bytes.size(); ++i) {
         const auto at = lineStart + shift + std::chrono::nanoseconds(offsets.at(i));
         m_incoming.push_back({at, bytes.at(i)});
     }
     m_rxFreeAt = m_incoming.back().at;
+    if (m_latencyMs > 0) {
+        // From arrival to hand-over: a group closes at its 62nd byte or when
+        // the timer, started by its first byte, runs out.
+        constexpr int Chunk = 62;
+        const auto timer = std::chrono::milliseconds(m_latencyMs);
+        for (qsizetype g = first; g < qsizetype(m_incoming.size());) {
+            const auto deadline = m_incoming[g].at + timer;
+            qsizetype end = g;
+            while (end < qsizetype(m_incoming.size()) && end - g < Chunk &&
+                   m_incoming[end].at <= deadline)
+                ++end;
+            const auto handedOver = end - g == Chunk ? m_incoming[end - 1].at : deadline;
+            for (qsizetype k = g; k < end; ++k)
+                m_incoming[k].at = handedOver;
+            g = end;
+        }
+    }
     // Injected bytes may land between replies: keep the queue in time order.
     std::stable_sort(m_incoming.begin(), m_incoming.end(),
                      [](const Incoming& a, const Incoming& b) { return a.at < b.at; });
@@ -185,6 +204,11 @@ bool VirtualPort::setBaudRate(int baud) {
 int VirtualPort::baudRate() const {
     std::lock_guard lock(m_mutex);
     return m_baud;
+}
+
+void VirtualPort::setLatencyTimer(int ms) {
+    std::lock_guard lock(m_mutex);
+    m_latencyMs = std::max(0, ms);
 }
 
 void VirtualPort::setRateFixed(bool fixed) {

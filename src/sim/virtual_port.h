@@ -59,6 +59,11 @@ public:
     // just after them, never inside one. Deterministic for a seed; 0 turns
     // the noise off. (Instant timing: the strays come with the replies.)
     void setStrayBytes(double perWrite, quint32 seed = 1);
+    // A USB adapter's latency timer (Realistic timing): what arrives is handed
+    // on when 62 bytes wait or `ms` have passed since the first of them; 0
+    // hands every byte on as it arrives. Each write's answers form their own
+    // groups.
+    void setLatencyTimer(int ms);
     // A port whose rate cannot be changed: setBaudRate fails.
     void setRateFixed(bool fixed);
     // An adapter that hears itself: every byte written comes back as it
@@ -112,6 +117,7 @@ private:
     bool m_shortWrites = false;
     bool m_echo = false;
     bool m_rateFixed = false;
+    int m_latencyMs = 0;
     int m_baud = SimBus::Baud;
     double m_strayPerWrite = 0;
     QRandomGenerator m_strayRandom;
