@@ -114,6 +114,7 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
     // in front of the bootloader's acknowledge it would hide it, and a
     // synchronised bootloader refuses every further sync byte.
     link_.discardInput();
+    link_.setBaud(params.baud);
 
     // The user powers the sensor up while this runs; its bootloader answers
     // the sync byte during its start-up window. Only a cancel (or the port's
@@ -148,6 +149,10 @@ SessionResult BootloaderSession::run(const CriImage& image, const SessionParams&
     if (link_.stopped())
         return finish(stopOutcome());
     setLog(log_ + texts::Crlf + texts::OptionBytesDone + texts::Crlf, false);
+    // A USB adapter that holds every answer (its latency timer) slows each
+    // of the run's hundreds of exchanges: say so once, the run goes on.
+    if (const auto held = link_.heldAnswersMs(); held && *held >= HeldAnswersNoticeMs)
+        setLog(log_ + texts::answersHeld(*held) + texts::Crlf, false);
 
     quint32 address = CriImage::FirstBlockAddress;
     const int count = image.blockCount();

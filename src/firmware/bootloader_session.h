@@ -101,6 +101,8 @@ public:
 class BootloaderSession {
 public:
     static constexpr quint8 ProgramMark = 0x23; // '#', first byte of the first program block
+    // From this holding time on (ms per answer) the log says the adapter slows the run.
+    static constexpr double HeldAnswersNoticeMs = 4.0;
 
     BootloaderSession(Port& port, SessionSink& sink, const std::atomic<bool>& cancel);
 

@@ -64,6 +64,13 @@ inline QString rateNotSet(int baud) {
     return QStringLiteral("Порт не переключается на скорость %1 бод. Прошивка не начата.")
         .arg(baud);
 }
+// The adapter held the loader's answers (a USB latency timer).
+inline QString answersHeld(double ms) {
+    return QStringLiteral("Адаптер задерживает каждый ответ примерно на %1 мс, прошивка идёт "
+                          "медленнее. Для адаптера FTDI в Windows уменьшите Latency Timer в "
+                          "дополнительных параметрах порта (Диспетчер устройств).")
+        .arg(qRound(ms));
+}
 // The polling paused after a run that left the sensor in its bootloader.
 inline const QString WaitsInLoader =
     QStringLiteral("Датчик в режиме загрузчика: опрос остановлен.");

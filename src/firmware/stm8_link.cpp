@@ -73,6 +73,7 @@ void Stm8Link::reset(int writeFailures) {
     portLost_ = false;
     writeFailed_ = false;
     writeFailures_ = std::max(0, writeFailures);
+    heldMs_.reset();
 }
 
 bool Stm8Link::cancelNow() {
@@ -192,6 +193,19 @@ bool Stm8Link::sync() {
     const QByteArray answer = readOnce();
     return !stopped() && !answer.isEmpty() &&
            (quint8(answer.at(0)) == Ack || quint8(answer.at(0)) == Nack);
+}
+
+quint8 Stm8Link::command(Code code) {
+    QElapsedTimer timer;
+    timer.start();
+    const quint8 answer = exchange(commandFrame(code));
+    if (answer == Ack) {
+        // Two bytes out and one back, ten bits each.
+        const double lineMs = 3 * 10 * 1000.0 / baud_;
+        const double held = std::max(0.0, double(timer.nsecsElapsed()) / 1e6 - lineMs);
+        heldMs_ = heldMs_ ? std::min(*heldMs_, held) : held;
+    }
+    return answer;
 }
 
 quint8 Stm8Link::exchange(const QByteArray& bytes) {

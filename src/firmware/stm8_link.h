@@ -73,7 +73,9 @@ public:
     // 0 after a Nack (with its message) or a failed write, NoAnswer after five
     // reads without either.
     quint8 exchange(const QByteArray& bytes);
-    quint8 command(Code code) { return exchange(commandFrame(code)); }
+    // A command byte and its complement; the loader answers at once, so the
+    // time its answer takes beyond the line's is the adapter's holding time.
+    quint8 command(Code code);
     quint8 erase(EraseTarget target) { return exchange(eraseFrame(target)); }
     quint8 go() { return command(Code::Go); }
     // Read Memory of `length` bytes (1..256) at the address: the bytes, or
@@ -94,6 +96,13 @@ public:
     void clearWriteFailed() { writeFailed_ = false; }
     // Consecutive failed writes; four make the port fail.
     int writeFailures() const { return writeFailures_; }
+    // The line's rate, for the holding time (19200 unless set).
+    void setBaud(int baud) { baud_ = baud; }
+    // How long the adapter held the loader's answers to the commands so far
+    // beyond their time on the line: the least of them, in ms (a latency
+    // timer holds every answer; the machine's own delays come and go);
+    // nullopt before the first command.
+    std::optional<double> heldAnswersMs() const { return heldMs_; }
     // The port's own bytes handed back by the adapter and taken off the
     // answers, in all.
     qint64 echoBytes() const { return echoBytes_; }
@@ -119,6 +128,8 @@ private:
     bool writeFailed_ = false;
     int writeFailures_ = 0;
     QByteArray sent_; // the last bytes written, until their echo came or did not
+    int baud_ = 19200;
+    std::optional<double> heldMs_;
     qint64 echoBytes_ = 0;
 };
 

@@ -7,6 +7,7 @@
 #include "support/scripted_dialog.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -310,6 +311,29 @@ private slots:
         QCOMPARE(rig.outcome(), outcomes.value(ending));
         if (ending != QLatin1String("port lost"))
             QCOMPARE(rig.port.baudRate(), 19200);
+    }
+
+    // An adapter that holds every answer 16 ms (a USB latency timer): the
+    // log says so once, with the figure, and the run goes on; without the
+    // timer it says nothing.
+    void heldAnswersNoticed_data() {
+        QTest::addColumn<int>("latencyMs");
+        QTest::newRow("16 ms timer") << 16;
+        QTest::newRow("no timer") << 0;
+    }
+    void heldAnswersNoticed() {
+        QFETCH(int, latencyMs);
+        Rig rig(VirtualPort::Timing::Realistic);
+        rig.port.setLatencyTimer(latencyMs);
+        QVERIFY(rig.runner->start(&rig.port, imageFile(makeImage(162, 160)), {}));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.finished.size(), 1, 30000);
+        QCOMPARE(rig.outcome(), Outcome::Done);
+        const QString log = rig.runner->lastResult().log;
+        const QString notice = QStringLiteral("Адаптер задерживает каждый ответ примерно на ");
+        QCOMPARE(log.count(notice), latencyMs ? 1 : 0);
+        if (latencyMs)
+            QVERIFY2(log.contains(QRegularExpression(notice + QStringLiteral("1[4-7] мс"))),
+                     qPrintable(log));
     }
 
     void secondStartWhileRunningIsRefused() {
