@@ -147,18 +147,10 @@ CsvContents parseCsv(const QByteArray& bytes) {
 CsvContents loadCsv(const QString& path) {
     const bounded::File file = bounded::read(path, MaxTextFileSize);
     const QString shown = QDir::toNativeSeparators(path);
-    switch (file.status) {
-    case bounded::Status::Ok:
-        break;
-    case bounded::Status::NotRegular:
-        return refused(txt::notRegularFile(path));
-    case bounded::Status::TooLarge:
-        return refused(QStringLiteral("Файл %1 слишком велик.").arg(shown));
-    case bounded::Status::CannotOpen:
-        return refused(QStringLiteral("Не удалось открыть файл %1: %2.").arg(shown, file.why));
-    case bounded::Status::ReadFailed:
-        return refused(QStringLiteral("Не удалось прочитать файл %1: %2.").arg(shown, file.why));
-    }
+    if (const QString why =
+            readRefusal(file, path, QStringLiteral("Файл %1 слишком велик.").arg(shown));
+        !why.isEmpty())
+        return refused(why);
     CsvContents out = parseCsv(file.bytes);
     if (!out.error.isEmpty())
         out.error = QStringLiteral("Файл %1: %2").arg(shown, out.error);

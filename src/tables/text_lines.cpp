@@ -1,5 +1,8 @@
 #include "tables/text_lines.h"
 
+#include "tables/table_texts.h"
+
+#include <QDir>
 #include <algorithm>
 
 namespace tables {
@@ -26,6 +29,23 @@ QList<QByteArray> splitLines(const QByteArray& bytes) {
     for (auto l = lineAt(bytes, 0); l; l = lineAt(bytes, l->next))
         lines.append(bytes.mid(l->start, l->length));
     return lines;
+}
+
+QString readRefusal(const bounded::File& file, const QString& path, const QString& tooLarge) {
+    const QString shown = QDir::toNativeSeparators(path);
+    switch (file.status) {
+    case bounded::Status::Ok:
+        return {};
+    case bounded::Status::NotRegular:
+        return txt::notRegularFile(path);
+    case bounded::Status::TooLarge:
+        return tooLarge;
+    case bounded::Status::CannotOpen:
+        return QStringLiteral("Не удалось открыть файл %1: %2.").arg(shown, file.why);
+    case bounded::Status::ReadFailed:
+        return QStringLiteral("Не удалось прочитать файл %1: %2.").arg(shown, file.why);
+    }
+    return {};
 }
 
 } // namespace tables

@@ -2,6 +2,8 @@
 // Splitting the bytes of table and calibration files into lines (they are
 // read with bounded::read, base/bounded_file.h).
 
+#include "base/bounded_file.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -23,5 +25,9 @@ struct LineSpan {
 // The line that starts at `from`, split as splitLines does; nullopt once
 // `from` has reached the end of the bytes.
 std::optional<LineSpan> lineAt(const QByteArray& bytes, qsizetype from);
+
+// Why a file read with bounded::read cannot be used, in the user's words;
+// empty when it was read. tooLarge: what to say of a file over the limit.
+QString readRefusal(const bounded::File& file, const QString& path, const QString& tooLarge);
 
 } // namespace tables
