@@ -617,19 +617,29 @@ private slots:
     }
 
     // An adapter that hears itself: the same frames, the run ends done with
-    // the read-back check, and every written byte was taken off as echo.
+    // the read-back check, and every echoed byte was taken off as echo, also
+    // when the echo stops in the middle of the run.
+    void echoingAdapter_data() {
+        QTest::addColumn<int>("echoedWrites"); // -1: all
+        QTest::newRow("echo throughout") << -1;
+        QTest::newRow("echo stops mid-run") << 40;
+    }
     void echoingAdapter() {
+        QFETCH(int, echoedWrites);
         Rig rig;
-        rig.port.echo = true;
+        rig.port.onWrite = [&](int attempt, const QByteArray&) {
+            rig.port.echo = echoedWrites < 0 || attempt < echoedWrites;
+        };
         const QByteArray image = makeImage(165, 160);
         const SessionResult result = rig.run(image, SensorType::LV300, true, true);
         QCOMPARE(result.outcome, Outcome::Done);
         QVERIFY(rig.sink.messages.isEmpty());
         QCOMPARE(rig.port.writes, expectedWire(image, 160, 0x9000, 8, true, true));
-        qint64 sent = 0;
-        for (const QByteArray& w : std::as_const(rig.port.writes))
-            sent += w.size();
-        QCOMPARE(result.echoBytes, sent);
+        qint64 echoed = 0;
+        for (qsizetype k = 0; k < rig.port.writes.size(); ++k)
+            if (echoedWrites < 0 || k < echoedWrites)
+                echoed += rig.port.writes[k].size();
+        QCOMPARE(result.echoBytes, echoed);
     }
 
     void closingMessages_data() {
