@@ -5,6 +5,7 @@
 // Usage: bench_fit [captures]   (10000 by default)
 
 #include "base/text_1251.h"
+#include "peak_memory.h"
 #include "tables/table_fit.h"
 
 #include <QCoreApplication>
@@ -17,16 +18,6 @@
 #include <numbers>
 
 namespace {
-
-qint64 peakKiB() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
 
 // A tank as litres against the sensor's level 0..4095 (its full height).
 struct Tank {

@@ -3,6 +3,7 @@
 // Usage: bench_replay [megabytes [early|late]]  (64 MiB, the replay's limit;
 // "early": a record on line 2, "late": the only record on the last line)
 
+#include "peak_memory.h"
 #include "replay/replay.h"
 #include "support/scripted_dialog.h"
 
@@ -13,17 +14,6 @@
 #include <cstdio>
 
 namespace {
-
-// Peak resident memory of this process in KiB (VmHWM), 0 where unknown.
-qint64 peakKiB() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    return 0;
-}
 
 const QByteArray Record = "S485=23:3E05F00102030405060708";
 

@@ -19,6 +19,15 @@ int usage(Output& out, const QString& text) {
     return out.fail(Usage, QStringLiteral("usage"), text);
 }
 
+QJsonArray pointsOf(const tables::TableTexts& t) {
+    QJsonArray points;
+    for (int i = 0; i < tables::Points; ++i)
+        points.append(QJsonObject{
+            {QStringLiteral("level"), int(tables::tableValue(t.readings[i]).value_or(0))},
+            {QStringLiteral("litres"), int(tables::tableValue(t.litres[i]).value_or(0))}});
+    return points;
+}
+
 QJsonObject dataObject(const sensor::DataAnswer& d) {
     QJsonObject o{{QStringLiteral("address"), d.address},
                   {QStringLiteral("temperature"), int(qint8(d.temperatureByte))},

@@ -18,6 +18,7 @@
 #include "sim/demo_line.h"
 #include "tables/table_frames.h"
 
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <memory>
@@ -32,6 +33,8 @@ int usage(Output& out, const QString& text);
 
 // The values of a data answer under plain English keys.
 QJsonObject dataObject(const sensor::DataAnswer& d);
+// The 20 points of a table as JSON: [{level, litres}, ...].
+QJsonArray pointsOf(const tables::TableTexts& t);
 
 // One sensor on an open line, talked to one request at a time.
 class Link {

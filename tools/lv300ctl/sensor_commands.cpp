@@ -154,15 +154,6 @@ int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
                     QStringLiteral("mode"));
 }
 
-QJsonArray pointsOf(const tables::TableTexts& t) {
-    QJsonArray points;
-    for (int i = 0; i < tables::Points; ++i)
-        points.append(QJsonObject{
-            {QStringLiteral("level"), int(tables::tableValue(t.readings[i]).value_or(0))},
-            {QStringLiteral("litres"), int(tables::tableValue(t.litres[i]).value_or(0))}});
-    return points;
-}
-
 int cmdTableRead(const Options& o, Link& link, Output& out) {
     if (o.words.size() != 2)
         return usage(out, QStringLiteral("table read takes no further words"));

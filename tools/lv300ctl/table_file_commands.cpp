@@ -17,15 +17,6 @@ namespace ctl {
 
 namespace {
 
-QJsonArray pointsJson(const tables::TableTexts& t) {
-    QJsonArray points;
-    for (int i = 0; i < tables::Points; ++i)
-        points.append(QJsonObject{
-            {QStringLiteral("level"), int(tables::tableValue(t.readings[i]).value_or(0))},
-            {QStringLiteral("litres"), int(tables::tableValue(t.litres[i]).value_or(0))}});
-    return points;
-}
-
 QString pointsText(const tables::TableTexts& t) {
     QString text = QStringLiteral("point  level  litres\n");
     for (int i = 0; i < tables::Points; ++i)
@@ -61,7 +52,7 @@ int cmdFit(const Options& o, Output& out) {
                   {QStringLiteral("captures"), int(captures.points.size())},
                   {QStringLiteral("outOfOrder"), outOfOrder},
                   {QStringLiteral("withoutLevel"), captures.withoutLevel},
-                  {QStringLiteral("points"), pointsJson(*fit.table)},
+                  {QStringLiteral("points"), pointsOf(*fit.table)},
                   {QStringLiteral("deviation"), fit.deviation},
                   {QStringLiteral("deviationLevel"), fit.deviationAt}};
     if (!file.isEmpty())
@@ -151,7 +142,7 @@ int cmdImport(const Options& o, Output& out) {
         return out.fail(FileError, QStringLiteral("file"), error);
     QJsonObject j{{QStringLiteral("command"), QStringLiteral("table import")},
                   {QStringLiteral("pairs"), int(csv.points.size())},
-                  {QStringLiteral("points"), pointsJson(*fit.table)},
+                  {QStringLiteral("points"), pointsOf(*fit.table)},
                   {QStringLiteral("file"), file}};
     QString text = pointsText(*fit.table);
     if (csv.points.size() > tables::Points) {
