@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QTest>
+#include <initializer_list>
 
 namespace testsupport {
 
@@ -19,6 +20,14 @@ inline void writeAll(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// Bytes written as numbers: bytes({0x7F, 0x79}).
+inline QByteArray bytes(std::initializer_list<int> list) {
+    QByteArray b;
+    for (int v : list)
+        b.append(char(v));
+    return b;
 }
 
 // A sensor's answer: 0x3E, address, code, data, CRC-8.

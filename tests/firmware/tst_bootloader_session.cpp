@@ -1,6 +1,7 @@
 #include "direct_port.h"
 #include "firmware/bootloader_session.h"
 #include "sim/stm8_bootloader.h"
+#include "test_support.h"
 
 #include <QTest>
 #include <memory>
@@ -9,12 +10,7 @@ using namespace firmware;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
-    return b;
-}
+using testsupport::bytes;
 
 char xorOf(const QByteArray& b) {
     char x = 0;

@@ -5,6 +5,7 @@
 #include "sim/stm8_bootloader.h"
 #include "sim/virtual_port.h"
 #include "support/scripted_dialog.h"
+#include "test_support.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -18,12 +19,7 @@ using namespace firmware;
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
-    return b;
-}
+using testsupport::bytes;
 
 QByteArray makeImage(int blocks, int programBlock) {
     QByteArray image(64, '\x01');

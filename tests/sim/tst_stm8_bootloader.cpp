@@ -1,16 +1,12 @@
 #include "link/frame.h"
 #include "sim/stm8_bootloader.h"
+#include "test_support.h"
 
 #include <QTest>
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> list) {
-    QByteArray b;
-    for (int v : list)
-        b.append(char(v));
-    return b;
-}
+using testsupport::bytes;
 
 // All reply bytes of a list of replies, in order.
 QByteArray joined(const QList<SimReply>& replies) {

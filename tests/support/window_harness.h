@@ -159,3 +159,13 @@ struct WindowHarness : WindowServices {
     }
     QString logText() const { return text1251::decode(logBytes()); }
 };
+
+// The table window's 40 boxes: the 20 readings, then the 20 litres.
+inline QStringList boxes(Form3* f) {
+    QStringList out;
+    for (int i = 0; i < 20; ++i)
+        out << f->Text4(i)->text();
+    for (int i = 0; i < 20; ++i)
+        out << f->Text3(i)->text();
+    return out;
+}

@@ -1,7 +1,7 @@
 // The table window's tools for a calibration: the table fitted from the tab
 // and from the calibration window.
-#include "test_support.h"
 #include "support/window_harness.h"
+#include "test_support.h"
 
 #include "tables/gui/form3.h"
 
@@ -12,15 +12,6 @@
 
 namespace {
 using testsupport::writeAll;
-
-QStringList boxes(Form3* f) {
-    QStringList out;
-    for (int i = 0; i < 20; ++i)
-        out << f->Text4(i)->text();
-    for (int i = 0; i < 20; ++i)
-        out << f->Text3(i)->text();
-    return out;
-}
 
 // 22 captures of which the fit leaves out the 12th and 13th (tst_table_fit).
 const QList<int> Levels{155,  274,  375,  452,  554,  669,  769,  864,  954,  1054, 1150,

@@ -30,15 +30,6 @@ SimSensor::Table distinctTable() {
     return t;
 }
 
-QStringList boxes(Form3* f) {
-    QStringList out;
-    for (int i = 0; i < 20; ++i)
-        out << f->Text4(i)->text();
-    for (int i = 0; i < 20; ++i)
-        out << f->Text3(i)->text();
-    return out;
-}
-
 // A table answer from address 1 with 80 given data bytes.
 QByteArray tableAnswer(const QByteArray& data) {
     return frame::withCrc(QByteArray::fromHex("3E01EF") + data);
