@@ -96,6 +96,26 @@ shot() {
     say "$2.png $(identify -format '%wx%h' "$OUT/$2.png"), $(($(stat -c %s "$OUT/$2.png") / 1024)) KB"
 }
 
+# expect_pixel WINDOW X Y COLOUR SECONDS WHY: waits until the pixel (X, Y) of
+# the window has the colour (as ImageMagick names it, e.g. "srgb(255,0,0)"),
+# else stops the script saying WHY: the lamps of the main window tell whether
+# the sensor answers.
+expect_pixel() {
+    local colour=
+    for _ in $(seq $(($5 * 2))); do
+        import -window "$1" "$WORK/probe.png"
+        colour=$(convert "$WORK/probe.png" -format "%[pixel:p{$2,$3}]" info:)
+        [ "$colour" = "$4" ] && return
+        sleep 0.5
+    done
+    echo "pixel ($2, $3) of the window is $colour, not $4: $6" >&2
+    exit 1
+}
+RED="srgb(255,0,0)"
+GREEN="srgb(0,192,0)"
+LINK_LAMP="596 19"      # beside "Закрыть порт"; red while answers come
+STABILITY_LAMP="950 101" # "Стабильность уровня"
+
 # --- Files the technician would bring -------------------------------------
 
 # A calibration by portions under way: 10 l a portion into a 300 l tank, a
@@ -136,6 +156,7 @@ click "$MAIN" 258 19   # "Открыть порт"
 sleep 1.5
 click "$MAIN" 268 47   # "Поиск датчиков"
 sleep 4                # the poll, then sensor 1's identity and its first data
+expect_pixel "$MAIN" $LINK_LAMP "$RED" 10 "the simulated sensors do not answer"
 POLLED=$SECONDS
 
 # Tab points (the strip under the data panel, with the port open).
@@ -170,7 +191,8 @@ typein "$D" "$WORK/tank12.trr"
 gone 'Открыть'
 sleep 0.5
 # The stability lamp turns green after some 45 answers.
-while [ $((SECONDS - POLLED)) -lt 50 ]; do sleep 1; done
+while [ $((SECONDS - POLLED)) -lt 45 ]; do sleep 1; done
+expect_pixel "$MAIN" $STABILITY_LAMP "$GREEN" 20 "the stability lamp did not turn green"
 shot "$MAIN" main-calibration
 
 # The sensor's table fitted to that calibration.
