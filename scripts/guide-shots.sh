@@ -234,7 +234,7 @@ gone 'Open'
 click "$MAIN" 228 344  # "Проверить запись"
 click "$MAIN" 175 344  # "Пуск"
 sleep 6
-shot "$MAIN" main-firmware-run
+shot "$MAIN" main-firmware-run 980x435+0+205
 sleep 14
 shot "$MAIN" main-firmware
 
