@@ -5,6 +5,8 @@
 #   programs' and plugins' imports, so the list follows the code
 #   platforms/qwindows.dll, styles/qwindowsvistastyle.dll
 #   translations/qtbase_ru.qm (the .qm files are the same on every platform)
+#   guide/: the guide's pages and pictures (built into the program too), to
+#   read or print without it
 #
 # Qt finds the plugins and translations beside the program by itself (its
 # prefix is the program's folder when there is no qt.conf).
@@ -33,6 +35,7 @@ install(FILES ${LV300_WIN_QT_PREFIX}/plugins/platforms/qwindows.dll DESTINATION 
 install(FILES ${LV300_WIN_QT_PREFIX}/plugins/styles/qwindowsvistastyle.dll DESTINATION styles)
 install(FILES ${LV300_QT_TRANSLATIONS}/qtbase_ru.qm DESTINATION translations)
 install(FILES README.md DESTINATION .)
+install(DIRECTORY docs/guide/ DESTINATION guide)
 
 install(CODE "set(LV300_DLL_DIRS \"${LV300_DLL_DIRS}\")
 set(LV300_DLL_NAMES \"${CMAKE_BINARY_DIR}/dll-names\")

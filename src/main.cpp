@@ -80,19 +80,24 @@ void print(std::FILE* f, const QString& text) {
 #endif
 }
 
+QString helpText() {
+    return cmdline::helpText(WorkLog::defaultDirs(),
+                             cmdline::installedGuideFolder(QCoreApplication::applicationDirPath()));
+}
+
 // --help, --version and wrong usage: printed without a window or a log.
 int finishAtCommandLine(int argc, char** argv, const cmdline::Parsed& parsed) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QLatin1String(version::ProgramName));
     switch (parsed.action) {
     case cmdline::Parsed::Action::Help:
-        print(stdout, cmdline::helpText(WorkLog::defaultDirs()));
+        print(stdout, helpText());
         return cmdline::ExitDone;
     case cmdline::Parsed::Action::Version:
         print(stdout, cmdline::versionText());
         return cmdline::ExitDone;
     default:
-        print(stderr, parsed.error + u'\n' + u'\n' + cmdline::helpText(WorkLog::defaultDirs()));
+        print(stderr, parsed.error + u'\n' + u'\n' + helpText());
         return cmdline::ExitWrongUsage;
     }
 }

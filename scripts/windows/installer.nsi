@@ -57,6 +57,7 @@ Section "uninstall"
   RMDir /r "$INSTDIR\platforms"
   RMDir /r "$INSTDIR\styles"
   RMDir /r "$INSTDIR\translations"
+  RMDir /r "$INSTDIR\guide"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${KEY}"
 SectionEnd

@@ -83,7 +83,15 @@ const QString SerialPortNote =
 #endif
 } // namespace
 
-QString helpText(const QStringList& logFolders) {
+QString installedGuideFolder(const QString& programDir) {
+#ifdef Q_OS_WIN
+    return QDir::cleanPath(programDir + QStringLiteral("/guide"));
+#else
+    return QDir::cleanPath(programDir + QStringLiteral("/../share/doc/lv300-configurator/guide"));
+#endif
+}
+
+QString helpText(const QStringList& logFolders, const QString& guideFolder) {
     QStringList folders;
     for (const QString& f : logFolders) {
         if (!f.isEmpty())
@@ -107,7 +115,10 @@ QString helpText(const QStringList& logFolders) {
                "into the first of these folders that can be written:\n") +
            folders.join(u'\n') +
            QStringLiteral("\n\"Журнал работы\" in the main window opens the folder.\n") +
-           SerialPortNote;
+           SerialPortNote +
+           QStringLiteral("\nGuide: F1 (or \"Справка\" in the main window) opens the technician's\n"
+                          "guide, in Russian; its Markdown pages are installed in\n  ") +
+           QDir::toNativeSeparators(guideFolder) + u'\n';
 }
 
 QString versionText() {

@@ -21,9 +21,14 @@ struct Parsed {
 // arguments: as the program got them, the program itself first.
 Parsed parse(const QStringList& arguments);
 
-// The usage and the options, and where the work log goes: logFolders are the
-// folders a run's log may go to, in order of preference.
-QString helpText(const QStringList& logFolders);
+// The usage and the options, where the work log goes and where the guide is:
+// logFolders are the folders a run's log may go to, in order of preference;
+// guideFolder is where the guide's pages are installed.
+QString helpText(const QStringList& logFolders, const QString& guideFolder);
+
+// Where the installed program's guide pages are, for the program in
+// programDir: beside it on Windows, in the shared documentation elsewhere.
+QString installedGuideFolder(const QString& programDir);
 
 // "lv300-configurator 2.6.3" and the Qt version the program runs on.
 QString versionText();

@@ -69,9 +69,18 @@ void TestCommandLine::printsAndExitsWithoutLog() {
         QCOMPARE(stderrText, QString());
     else
         QVERIFY2(stderrText.startsWith(errHead), qPrintable(stderrText));
-    // The help names the log folder beside the program.
-    if (out.startsWith("usage") || !errHead.isEmpty())
-        QVERIFY((stdoutText + stderrText).contains(QDir::toNativeSeparators(logDir.path()) + "\n"));
+    // The help names the log folder beside the program, and the guide: the
+    // key that opens it and the folder its pages are installed in.
+    if (out.startsWith("usage") || !errHead.isEmpty()) {
+        const QString help = stdoutText + stderrText;
+        QVERIFY(help.contains(QDir::toNativeSeparators(logDir.path()) + "\n"));
+        QVERIFY(help.contains("Guide: F1 (or \"Справка\" in the main window)"));
+        QVERIFY2(help.contains("\n  " +
+                               QDir::toNativeSeparators(QDir::cleanPath(
+                                   bin + "/../share/doc/lv300-configurator/guide")) +
+                               "\n"),
+                 qPrintable(help));
+    }
     QCOMPARE(logDir.entryList(QDir::Files), logsBefore);
 }
 

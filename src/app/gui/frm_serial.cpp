@@ -5,6 +5,7 @@
 #include "app/gui/markers.h"
 #include "base/clock.h"
 #include "base/gui/colors.h"
+#include "base/gui/help_window.h"
 #include "base/gui/vb_colors.h"
 #include "base/message_window.h"
 #include "base/tones.h"
@@ -24,8 +25,23 @@
 #include "ui_frmserial.h"
 
 #include <QCloseEvent>
+#include <QHash>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
+
+namespace {
+// The guide's page for the tab on show.
+QString tabHelpPage(const QTabWidget* tabs) {
+    static const QHash<QString, QString> pages{
+        {QStringLiteral("tabSettings"), QStringLiteral("settings.md")},
+        {QStringLiteral("tabCalibration"), QStringLiteral("portions.md")},
+        {QStringLiteral("tabRemote"), QStringLiteral("gateway.md")},
+        {QStringLiteral("tabFirmware"), QStringLiteral("firmware.md")}};
+    const QWidget* tab = tabs->currentWidget();
+    return tab ? pages.value(tab->objectName(), help::IndexPage) : help::IndexPage;
+}
+} // namespace
 
 frmSerial::frmSerial(Services services, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::frmSerial), services_(std::move(services)),
@@ -75,6 +91,16 @@ frmSerial::frmSerial(Services services, QWidget* parent)
     showChart->setObjectName(QStringLiteral("showChart"));
     ui->gridLayout_2->addWidget(showChart, 2, 6, 1, 2);
     connect(showChart, &QPushButton::clicked, chart_, &frmChart::showChart_Click);
+    // "Справка" at the right end of the port row (last in the tab order); it
+    // and F1 open the guide at the page of the tab on show.
+    auto* helpButton = new QPushButton(QStringLiteral("Справка"), ui->centralwidget);
+    helpButton->setObjectName(QStringLiteral("helpButton"));
+    helpButton->setToolTip(QStringLiteral("Руководство техника (F1)"));
+    ui->horizontalLayout->addStretch(1);
+    ui->horizontalLayout->addWidget(helpButton);
+    connect(helpButton, &QPushButton::clicked, this,
+            [this] { help::show(this, tabHelpPage(ui->SSTab1)); });
+    help::bindF1(this, [this] { return tabHelpPage(ui->SSTab1); });
 }
 
 frmSerial::~frmSerial() {

@@ -1,6 +1,7 @@
 #include "chart/gui/frm_chart.h"
 
 #include "base/clock.h"
+#include "base/gui/help_window.h"
 #include "base/user_dialog.h"
 #include "sensor/answers.h"
 #include "session/session.h"
@@ -116,6 +117,7 @@ frmChart::frmChart(session::Session& session, const Clock& clock, const QString&
     connect(&session_, &session::Session::dataReceived, this,
             [this](const sensor::DataAnswer& d) { onData(d); });
     fitAxes();
+    help::bindF1(this, QStringLiteral("charts.md"));
 }
 
 frmChart::~frmChart() {

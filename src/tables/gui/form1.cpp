@@ -1,5 +1,6 @@
 #include "tables/gui/form1.h"
 
+#include "base/gui/help_window.h"
 #include "tables/curves.h"
 #include "tables/gui/curve_view.h"
 #include "tables/gui/portion_view.h"
@@ -37,6 +38,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(ui.Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
     connect(ui.ch_portion, &QPushButton::clicked, this, &Form1::ch_portion_Click);
     connect(ui.Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
+    help::bindF1(this, QStringLiteral("portions.md"));
 }
 
 Form1::~Form1() = default;

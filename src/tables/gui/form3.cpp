@@ -1,5 +1,6 @@
 #include "tables/gui/form3.h"
 
+#include "base/gui/help_window.h"
 #include "tables/curves.h"
 #include "tables/gui/curve_view.h"
 
@@ -45,6 +46,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent, Qt::Window) {
             });
     }
     redrawCurve();
+    help::bindF1(this, QStringLiteral("table.md"));
 }
 
 void Form3::redrawCurve() {
