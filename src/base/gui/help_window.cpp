@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QImage>
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
@@ -37,6 +38,28 @@ QUrl guidePage(const QUrl& url) {
     return Root.resolved(QUrl(IndexPage));
 }
 
+// Pictures no wider than the page: a picture of the main window is wider
+// than the guide's window, and a page to scroll sideways is hard to read.
+class GuideText : public QTextBrowser {
+public:
+    using QTextBrowser::QTextBrowser;
+
+    QVariant loadResource(int type, const QUrl& name) override {
+        const QVariant loaded = QTextBrowser::loadResource(type, name);
+        if (type != QTextDocument::ImageResource)
+            return loaded;
+        QImage image = loaded.typeId() == QMetaType::QByteArray
+                           ? QImage::fromData(loaded.toByteArray())
+                           : loaded.value<QImage>();
+        // From the window's width: before the window is first shown its
+        // layout has not sized the viewport yet.
+        const int room = window()->width() - 2 * int(document()->documentMargin()) - 60;
+        if (image.isNull() || room < 100 || image.width() <= room)
+            return loaded;
+        return image.scaledToWidth(room, Qt::SmoothTransformation);
+    }
+};
+
 class HelpWindow : public QWidget {
 public:
     HelpWindow() : QWidget(nullptr, Qt::Window) {
@@ -44,7 +67,7 @@ public:
         setWindowTitle(Title);
         // The guide never keeps the program running once its main window closes.
         setAttribute(Qt::WA_QuitOnClose, false);
-        resize(800, 700);
+        resize(900, 700);
         auto* back =
             button("helpBack", QStringLiteral("Назад"),
                    QStringLiteral("Предыдущая страница (Alt+Влево)"), QStyle::SP_ArrowBack);
@@ -53,7 +76,7 @@ public:
                    QStringLiteral("Следующая страница (Alt+Вправо)"), QStyle::SP_ArrowForward);
         auto* index = button("helpIndex", QStringLiteral("Содержание"),
                              QStringLiteral("Оглавление руководства (F1)"), QStyle::SP_DirHomeIcon);
-        text_ = new QTextBrowser(this);
+        text_ = new GuideText(this);
         text_->setObjectName(QStringLiteral("helpText"));
         // Every link is judged here: a page of the guide, the web, or nothing.
         text_->setOpenLinks(false);
