@@ -325,7 +325,17 @@ if [ -n "$window" ]; then
     # A minute of polling, as a technician watches the level.
     sleep 60
     import -window root "$work/configurator.png"
+    # The guide is inside the exe: F1 opens it at the page of the tab on show.
+    xdotool key F1
+    for _ in $(seq 15); do
+        guide=$(xdotool search --name 'Справка' 2>/dev/null | head -n 1)
+        [ -n "$guide" ] && break
+        sleep 1
+    done
+    sleep 2
+    import -window root "$work/guide.png"
 fi
+expect "configurator: F1 opens the guide (screenshot $work/guide.png)" test -n "${guide:-}"
 answers=$(iconv -f cp1251 -t utf-8 "$app"/log/*.log 2>/dev/null | grep -a -c '°C')
 expect "configurator: live data ${data:-none}, $answers answers in a minute (screenshot $work/configurator.png)" \
     test -n "$data" -a "$answers" -ge 50
