@@ -327,8 +327,10 @@ private slots:
         const QString log = rig.runner->lastResult().log;
         const QString notice = QStringLiteral("Адаптер задерживает каждый ответ примерно на ");
         QCOMPARE(log.count(notice), latencyMs ? 1 : 0);
+        // The timer's 16 ms, give or take the machine's own timers (Wine's
+        // run a couple of milliseconds late).
         if (latencyMs)
-            QVERIFY2(log.contains(QRegularExpression(notice + QStringLiteral("1[4-7] мс"))),
+            QVERIFY2(log.contains(QRegularExpression(notice + QStringLiteral("(1[4-9]|20) мс"))),
                      qPrintable(log));
     }
 
