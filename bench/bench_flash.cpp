@@ -16,6 +16,7 @@
 #include "bench_window.h"
 #include "firmware/firmware_runner.h"
 #include "firmware/gui/firmware_page.h"
+#include "full_image.h"
 #include "sim/stm8_bootloader.h"
 
 #include <QApplication>
@@ -121,18 +122,8 @@ int main(int argc, char** argv) {
     TimingApplication app(argc, argv);
     const int idleMs = argc > 1 ? std::max(100, QString::fromLocal8Bit(argv[1]).toInt()) : 15000;
 
-    // The image: header, blocks 0x4000.., the program from 0x9000 to 0xFFFF.
-    const int programBlock = 160;
-    const int blocks = programBlock + (0x10000 - 0x9000) / 128;
-    QByteArray image(64, '\0');
-    for (int i = 0; i < blocks; ++i) {
-        QByteArray block(128, '\0');
-        for (int k = 0; k < 128; ++k)
-            block[k] = char((i * 31 + k * 17 + 3) & 0xFF);
-        if (i == programBlock)
-            block[0] = '\x23';
-        image += block;
-    }
+    const int programBlock = bench::ProgramBlock;
+    const QByteArray image = bench::fullLv300Image();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.cri"));
     QFile file(path);

@@ -29,6 +29,7 @@
 // Goal: the runner's own share under 0.5 % of the floor.
 
 #include "firmware/firmware_runner.h"
+#include "full_image.h"
 #include "link/serial_port.h"
 #include "sim/sim_bus.h"
 #include "sim/stm8_bootloader.h"
@@ -342,19 +343,8 @@ int main(int argc, char** argv) {
     const QString ctl = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                  : QCoreApplication::applicationDirPath() + "/lv300ctl";
 
-    // The image: header, 8 data-EEPROM blocks, then blocks up to the program
-    // at 0x9000 (block 160) and on to 0xFFFF.
-    const int programBlock = 160;
-    const int blocks = programBlock + (0x10000 - 0x9000) / 128;
-    QByteArray image(64, '\0');
-    for (int i = 0; i < blocks; ++i) {
-        QByteArray block(128, '\0');
-        for (int k = 0; k < 128; ++k)
-            block[k] = char((i * 31 + k * 17 + 3) & 0xFF);
-        if (i == programBlock)
-            block[0] = '\x23';
-        image += block;
-    }
+    const int programBlock = bench::ProgramBlock;
+    const QByteArray image = bench::fullLv300Image();
     QTemporaryDir dir;
     const QString imagePath = dir.filePath(QStringLiteral("full.cri"));
     QFile file(imagePath);
