@@ -9,7 +9,8 @@
 //   runner in this process  FirmwareRunner on a SerialPort, no process start
 //   bare SerialPort         each exchange written, its answer waited for idly
 //                           through the same SerialPort (no runner)
-//   bare write()/poll()     the same exchanges on the plain file descriptor
+//   bare write()/poll()     the same exchanges on the plain file descriptor,
+//                           in this process and in a process of its own
 //
 // Each row's wall time runs from the loader's first answered byte to its last
 // answer; its floor is the wire bytes of that span at 10 bits each plus the
@@ -18,7 +19,8 @@
 // The rest of wall less floor is the pty's and the model's own lateness,
 // which on a shared machine varies by a few per cent from run to run and
 // hides the client's part; so the runner's own share is taken from the
-// reactions: lv300ctl's median reaction less the bare write()/poll() one,
+// reactions: lv300ctl's median reaction less that of the bare write()/poll()
+// client in its own process (both pay for being another process),
 // times the exchanges, plus its start to the first answer and its last
 // answer to its exit, over the floor (medians, as a preempted client or
 // model now and then adds milliseconds to one reaction). The difference of
@@ -35,6 +37,7 @@
 #include "sim/stm8_bootloader.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
@@ -44,6 +47,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
@@ -336,10 +340,51 @@ bool bareFd(const QString& port, const QList<Exchange>& exchanges, int baud) {
     return ok;
 }
 
+// The exchanges for a bare client in a process of its own: each as its host
+// bytes and the count of answer bytes.
+QByteArray exchangesBytes(const QList<Exchange>& exchanges) {
+    QByteArray out;
+    QDataStream s(&out, QIODevice::WriteOnly);
+    for (const Exchange& e : exchanges)
+        s << e.host << qint32(e.answerBytes);
+    return out;
+}
+
+QList<Exchange> exchangesFrom(const QByteArray& bytes) {
+    QList<Exchange> out;
+    QDataStream s(bytes);
+    while (!s.atEnd()) {
+        Exchange e;
+        qint32 n = 0;
+        s >> e.host >> n;
+        e.answerBytes = n;
+        out.append(e);
+    }
+    return out;
+}
+
+// This program again as the bare write()/poll() client, so that it pays
+// what lv300ctl pays for being another process.
+bool bareFdProcess(const QString& port, const QString& exchangesFile, int baud) {
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(),
+            {QStringLiteral("--bare-client"), port, exchangesFile, QString::number(baud)});
+    return p.waitForFinished(120'000) && p.exitStatus() == QProcess::NormalExit &&
+           p.exitCode() == 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc == 5 && QByteArray(argv[1]) == "--bare-client") {
+        QFile f(QString::fromLocal8Bit(argv[3]));
+        if (!f.open(QIODevice::ReadOnly))
+            return 2;
+        return bareFd(QString::fromLocal8Bit(argv[2]), exchangesFrom(f.readAll()), atoi(argv[4]))
+                   ? 0
+                   : 1;
+    }
     const QString ctl = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                  : QCoreApplication::applicationDirPath() + "/lv300ctl";
 
@@ -396,7 +441,16 @@ int main(int argc, char** argv) {
         row("bare SerialPort", bareSerialPort(pty.slavePath(), exchanges, baud));
 
         pty.restart();
-        const Span bare = row("bare write()/poll()", bareFd(pty.slavePath(), exchanges, baud));
+        row("bare write()/poll()", bareFd(pty.slavePath(), exchanges, baud));
+
+        const QString exchangesFile = dir.filePath(QStringLiteral("exchanges.bin"));
+        QFile out(exchangesFile);
+        const bool saved = out.open(QIODevice::WriteOnly) &&
+                           out.write(exchangesBytes(exchanges)) >= 0 && out.flush();
+        out.close();
+        pty.restart();
+        const Span bare = row("the same, own process",
+                              saved && bareFdProcess(pty.slavePath(), exchangesFile, baud));
 
         const double perExchangeS = (first.percentileUs(50) - bare.percentileUs(50)) / 1e6;
         const double share =
