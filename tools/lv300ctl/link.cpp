@@ -148,6 +148,25 @@ int Link::readIdentity() {
     return exchange(request, sensor::cmd::Identity);
 }
 
+QString pointsText(const tables::TableTexts& t) {
+    QString text = QStringLiteral("point  level  litres\n");
+    for (int i = 0; i < tables::Points; ++i)
+        text += QStringLiteral("%1  %2  %3\n")
+                    .arg(i, 5)
+                    .arg(t.readings[i].trimmed(), 5)
+                    .arg(t.litres[i].trimmed(), 6);
+    return text;
+}
+
+int Link::readTable() {
+    if (const int rc = exchange(tables::readRequest(address_), sensor::cmd::ReadTable))
+        return rc;
+    if (!table || !table->table)
+        return out_.fail(NoAnswer, QStringLiteral("bad-answer"),
+                         table ? table->error : QStringLiteral("no table"));
+    return Done;
+}
+
 int Link::readData() {
     data.reset();
     if (const int rc =

@@ -35,6 +35,8 @@ int usage(Output& out, const QString& text);
 QJsonObject dataObject(const sensor::DataAnswer& d);
 // The 20 points of a table as JSON: [{level, litres}, ...].
 QJsonArray pointsOf(const tables::TableTexts& t);
+// The same as text: a header, then "point level litres" rows.
+QString pointsText(const tables::TableTexts& t);
 
 // One sensor on an open line, talked to one request at a time.
 class Link {
@@ -56,6 +58,9 @@ public:
 
     int readIdentity();
     int readData();
+    // The sensor's 20-point table into `table`; 0 or the exit code (a table
+    // that did not come whole is a bad answer).
+    int readTable();
     // Identity, then one data answer, as the window does after picking a sensor.
     int connect();
 

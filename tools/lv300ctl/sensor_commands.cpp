@@ -157,11 +157,8 @@ int cmdMode(const Options& o, Link& link, Output& out, TerminalDialog& dlg) {
 int cmdTableRead(const Options& o, Link& link, Output& out) {
     if (o.words.size() != 2)
         return usage(out, QStringLiteral("table read takes no further words"));
-    if (const int rc = link.exchange(tables::readRequest(link.address()), sensor::cmd::ReadTable))
+    if (const int rc = link.readTable())
         return rc;
-    if (!link.table || !link.table->table)
-        return out.fail(NoAnswer, QStringLiteral("bad-answer"),
-                        link.table ? link.table->error : QStringLiteral("no table"));
     const tables::TableTexts& t = *link.table->table;
     const QString file = o.values.value(QStringLiteral("-o"));
     if (!file.isEmpty()) {
@@ -169,12 +166,7 @@ int cmdTableRead(const Options& o, Link& link, Output& out) {
         if (!tables::saveLv3(file, t, &error))
             return out.fail(FileError, QStringLiteral("file"), error);
     }
-    QString text = QStringLiteral("point  level  litres\n");
-    for (int i = 0; i < tables::Points; ++i)
-        text += QStringLiteral("%1  %2  %3\n")
-                    .arg(i, 5)
-                    .arg(t.readings[i].trimmed(), 5)
-                    .arg(t.litres[i].trimmed(), 6);
+    QString text = pointsText(t);
     QJsonObject j{{QStringLiteral("address"), link.address()},
                   {QStringLiteral("points"), pointsOf(t)}};
     if (!file.isEmpty())

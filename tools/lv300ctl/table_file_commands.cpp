@@ -17,16 +17,6 @@ namespace ctl {
 
 namespace {
 
-QString pointsText(const tables::TableTexts& t) {
-    QString text = QStringLiteral("point  level  litres\n");
-    for (int i = 0; i < tables::Points; ++i)
-        text += QStringLiteral("%1  %2  %3\n")
-                    .arg(i, 5)
-                    .arg(t.readings[i].trimmed(), 5)
-                    .arg(t.litres[i].trimmed(), 6);
-    return text;
-}
-
 int cmdFit(const Options& o, Output& out) {
     if (o.words.size() != 3)
         return usage(out,
@@ -96,12 +86,8 @@ int readSource(const Options& o, Output& out, TerminalDialog& dlg, Source& s) {
         Link link(o, out, dlg);
         if (const int rc = link.open())
             return rc;
-        if (const int rc =
-                link.exchange(tables::readRequest(link.address()), sensor::cmd::ReadTable))
+        if (const int rc = link.readTable())
             return rc;
-        if (!link.table || !link.table->table)
-            return out.fail(NoAnswer, QStringLiteral("bad-answer"),
-                            link.table ? link.table->error : QStringLiteral("no table"));
         s.table = link.table->table;
     }
     const auto points = tables::tablePoints(*s.table, &error);
@@ -202,12 +188,8 @@ int cmdReport(const Options& o, Output& out, TerminalDialog& dlg) {
         if (link.data && link.data->full)
             data.full = QString::number(*link.data->full);
         if (from.isEmpty()) {
-            if (const int rc =
-                    link.exchange(tables::readRequest(link.address()), sensor::cmd::ReadTable))
+            if (const int rc = link.readTable())
                 return rc;
-            if (!link.table || !link.table->table)
-                return out.fail(NoAnswer, QStringLiteral("bad-answer"),
-                                link.table ? link.table->error : QStringLiteral("no table"));
             data.table = *link.table->table;
         }
     } else {
