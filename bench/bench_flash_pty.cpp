@@ -33,6 +33,7 @@
 #include "firmware/firmware_runner.h"
 #include "full_image.h"
 #include "link/serial_port.h"
+#include "sim/pty_termios.h"
 #include "sim/sim_bus.h"
 #include "sim/stm8_bootloader.h"
 
@@ -54,7 +55,6 @@
 #include <numeric>
 #include <poll.h>
 #include <sys/prctl.h>
-#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -62,28 +62,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-speed_t speedOf(int baud) {
-    return baud == 115200 ? B115200 : baud == 57600 ? B57600 : B19200;
-}
-
-int baudOf(int fd) {
-    termios t{};
-    if (tcgetattr(fd, &t) != 0)
-        return 19200;
-    const speed_t s = cfgetospeed(&t);
-    return s == B115200 ? 115200 : s == B57600 ? 57600 : 19200;
-}
-
-bool setRaw(int fd, int baud) {
-    termios t{};
-    if (tcgetattr(fd, &t) != 0)
-        return false;
-    cfmakeraw(&t);
-    cfsetispeed(&t, speedOf(baud));
-    cfsetospeed(&t, speedOf(baud));
-    return tcsetattr(fd, TCSANOW, &t) == 0;
-}
 
 // One exchange as the loader saw it: what the host wrote until the loader
 // answered, and how many bytes the answers had.
@@ -119,8 +97,8 @@ public:
         slavePath_ = QString::fromLocal8Bit(::ptsname(master_));
         // Kept open so the pty lives between clients and its rate can be read.
         slave_ = ::open(::ptsname(master_), O_RDWR | O_NOCTTY);
-        setRaw(slave_, 19200);
-        setRaw(master_, 19200);
+        pty::setRaw(slave_, 19200);
+        pty::setRaw(master_, 19200);
         ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
         loader_.powerUp();
         thread_ = std::thread([this] { serve(); });
@@ -198,7 +176,7 @@ private:
     void heard(const QByteArray& bytes, Clock::time_point& lineFree,
                std::multimap<Clock::time_point, QByteArray>& outgoing) {
         const auto now = Clock::now();
-        const int baud = baudOf(slave_);
+        const int baud = pty::hostBaud(slave_);
         std::lock_guard lock(mutex_);
         const Stm8Bootloader::Stats before = loader_.stats();
         const QList<SimReply> replies = loader_.onHostBytesAt(bytes, baud);
@@ -313,7 +291,7 @@ bool bareSerialPort(const QString& port, const QList<Exchange>& exchanges, int b
 
 bool bareFd(const QString& port, const QList<Exchange>& exchanges, int baud) {
     const int fd = ::open(port.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
-    if (fd < 0 || !setRaw(fd, baud))
+    if (fd < 0 || !pty::setRaw(fd, baud))
         return false;
     bool ok = true;
     for (const Exchange& e : exchanges) {

@@ -26,6 +26,7 @@
 
 #include "link/frame.h"
 #include "sim/demo_line.h"
+#include "sim/pty_termios.h"
 #include "sim/sim_bus.h"
 
 #include <QByteArray>
@@ -44,7 +45,6 @@
 #include <map>
 #include <optional>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -60,17 +60,6 @@ void onSignal(int) {
     const char c = 1;
     // Nothing to do if the pipe is full: a wake-up is already pending.
     [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &c, 1);
-}
-
-bool setRaw(int fd) {
-    termios t{};
-    if (tcgetattr(fd, &t) != 0)
-        return false;
-    cfmakeraw(&t);
-    t.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    cfsetispeed(&t, B19200);
-    cfsetospeed(&t, B19200);
-    return tcsetattr(fd, TCSANOW, &t) == 0;
 }
 
 bool writeAll(int fd, const QByteArray& bytes) {
@@ -93,27 +82,6 @@ bool writeAll(int fd, const QByteArray& bytes) {
         at += n;
     }
     return true;
-}
-
-// The rate the pty's termios carries, as the host set it; 19200 when unknown.
-int hostBaud(int fd) {
-    termios t{};
-    if (tcgetattr(fd, &t) != 0)
-        return 19200;
-    switch (cfgetospeed(&t)) {
-    case B9600:
-        return 9600;
-    case B38400:
-        return 38400;
-    case B57600:
-        return 57600;
-    case B115200:
-        return 115200;
-    case B230400:
-        return 230400;
-    default:
-        return 19200;
-    }
 }
 
 int usage(const char* why) {
@@ -206,7 +174,7 @@ int main(int argc, char** argv) {
     // Keep a slave descriptor open ourselves: without it the master reports
     // a hang-up whenever the client closes the port.
     const int slave = ::open(slavePath.constData(), O_RDWR | O_NOCTTY);
-    if (slave < 0 || !setRaw(slave)) {
+    if (slave < 0 || !pty::setRaw(slave)) {
         std::perror("lv300-sim: slave side");
         return 1;
     }
@@ -293,7 +261,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "host: %s\n", qPrintable(frame::hexText(request)));
             // The rate the host set on its side of the pty (a firmware run
             // may switch it): the sensors hear only 19200.
-            const int baud = hostBaud(slave);
+            const int baud = pty::hostBaud(slave);
             const QList<LineBurst> bursts = line.bus->transmit(request, baud);
             // When the host's last byte left the wire, and when each reply
             // has fully arrived.
