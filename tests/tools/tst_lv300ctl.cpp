@@ -49,8 +49,11 @@ Run run(const QStringList& args, const QString& program = binary("lv300ctl")) {
             p.readAllStandardError()};
 }
 
+// The simulated sensors answer within milliseconds; the longer time-out only
+// keeps a machine busy with other work from turning a late answer into none.
 QStringList sim(const QStringList& more) {
-    return QStringList{QStringLiteral("--port"), QStringLiteral("sim"), QStringLiteral("--json")} +
+    return QStringList{QStringLiteral("--port"), QStringLiteral("sim"), QStringLiteral("--json"),
+                       QStringLiteral("--timeout"), QStringLiteral("3000")} +
            more;
 }
 
